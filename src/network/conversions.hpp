@@ -1,0 +1,14 @@
+// Conversion of one pair between the file's data format and real/imaginary form.
+#pragma once
+
+#include "network/complex.hpp"
+#include "network/data_format.hpp"
+
+namespace tavrin {
+
+// (magnitude or dB, angle in degrees) -> (re, im). DB selects the dB rules, anything else MA.
+void convert_to_ri(Complex& pair, DataFormat format);
+// (re, im) -> (magnitude or dB, angle in degrees).
+void convert_from_ri(Complex& pair, DataFormat format);
+
+}  // namespace tavrin

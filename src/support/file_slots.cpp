@@ -1,0 +1,185 @@
+#include "support/file_slots.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::size_t input_block = 1u << 16;
+constexpr std::size_t output_block = 1u << 16;
+
+}  // namespace
+
+bool InputSlot::open(const std::string& path) {
+    close();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    if (!is_readable_kind(file)) {
+        std::fclose(file);
+        return false;
+    }
+    // Our own block buffer does the buffering.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    file_ = file;
+    identity_ = identity_of_file(file);
+    capacity_ = input_block;
+    buffer_ = std::make_unique<char[]>(capacity_);
+    begin_ = end_ = 0;
+    end_of_file_ = false;
+    failed_ = false;
+    return true;
+}
+
+void InputSlot::open_memory(std::string_view contents) {
+    close();
+    memory_ = true;
+    capacity_ = contents.size();
+    buffer_ = std::make_unique<char[]>(capacity_ == 0 ? 1 : capacity_);
+    std::memcpy(buffer_.get(), contents.data(), contents.size());
+    begin_ = 0;
+    end_ = contents.size();
+    end_of_file_ = true;
+    failed_ = false;
+}
+
+void InputSlot::close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    memory_ = false;
+    buffer_.reset();
+    capacity_ = begin_ = end_ = 0;
+    end_of_file_ = false;
+    identity_ = FileIdentity{};
+}
+
+// Moves what is left to the front and reads more behind it; false when nothing new came.
+bool InputSlot::fill() {
+    if (end_of_file_ || file_ == nullptr) return false;
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == capacity_) {
+        return false;
+    }
+    const std::size_t got = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
+    end_ += got;
+    if (got == 0) {
+        end_of_file_ = true;
+        if (std::ferror(file_)) failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool InputSlot::at_end() {
+    if (begin_ < end_) return false;
+    fill();
+    return begin_ >= end_;
+}
+
+bool InputSlot::read_line(std::string& line) {
+    line.clear();
+    if (at_end()) return false;
+    bool terminated = false;
+    for (;;) {
+        const char* start = buffer_.get() + begin_;
+        const std::size_t available = end_ - begin_;
+        const void* lf = std::memchr(start, '\n', available);
+        if (lf != nullptr) {
+            const std::size_t length = static_cast<const char*>(lf) - start;
+            line.append(start, length);
+            begin_ += length + 1;
+            terminated = true;
+            break;
+        }
+        // No terminator in the buffer: keep what we have and read on, so lines of any
+        // length work while the buffer stays one block.
+        line.append(start, available);
+        begin_ = end_;
+        if (!fill()) break;
+    }
+    // Only a CR right before the LF is part of the terminator.
+    if (terminated && !line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+bool OutputSlot::open(const std::string& path) {
+    close();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    file_ = file;
+    capacity_ = output_block;
+    buffer_ = std::make_unique<char[]>(capacity_);
+    used_ = 0;
+    failed_ = false;
+    return true;
+}
+
+void OutputSlot::flush_buffer() {
+    if (used_ == 0) return;
+    if (file_ == nullptr || std::fwrite(buffer_.get(), 1, used_, file_) != used_) failed_ = true;
+    used_ = 0;
+}
+
+void OutputSlot::write_slow(std::string_view text) {
+    if (file_ == nullptr) {
+        failed_ = true;
+        return;
+    }
+    flush_buffer();
+    if (text.size() <= capacity_) {
+        std::memcpy(buffer_.get(), text.data(), text.size());
+        used_ = text.size();
+    } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+        failed_ = true;
+    }
+}
+
+bool OutputSlot::close() {
+    if (file_ == nullptr) return !failed_;
+    flush_buffer();
+    if (std::fflush(file_) != 0) failed_ = true;
+    if (std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    buffer_.reset();
+    capacity_ = used_ = 0;
+    return !failed_;
+}
+
+namespace {
+
+std::vector<void (*)()>& exit_actions() {
+    static std::vector<void (*)()> actions;
+    return actions;
+}
+
+}  // namespace
+
+FileSlots& file_slots() {
+    static FileSlots slots;
+    return slots;
+}
+
+void add_exit_action(void (*action)()) { exit_actions().push_back(action); }
+
+void exit_with_status(int status) {
+    for (auto it = exit_actions().rbegin(); it != exit_actions().rend(); ++it) (*it)();
+    FileSlots& slots = file_slots();
+    const bool output_complete = slots.output.close();
+    if (!output_complete) status = 1;
+    if (slots.forward.failed() || slots.reverse.failed()) status = 1;
+    slots.forward.close();
+    slots.reverse.close();
+    slots.settings.close();
+    std::fflush(nullptr);
+    std::exit(status);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,107 @@
+// Numbered file slots through which every file access of a run goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "support/file_identity.hpp"
+#include "support/settings_slot.hpp"
+
+namespace tavrin {
+
+enum SlotNumber : int { forward_slot = 1, reverse_slot = 2, output_slot = 3, settings_slot = 4 };
+
+// A text input: lines end at LF or CR LF, may be of any length, and a last line without
+// a terminator still counts. Read in large blocks so that scanning stays cheap.
+class InputSlot {
+public:
+    InputSlot() = default;
+    InputSlot(const InputSlot&) = delete;
+    InputSlot& operator=(const InputSlot&) = delete;
+    ~InputSlot() { close(); }
+
+    // Refuses anything that is not a readable regular file, device or pipe (a directory, say).
+    bool open(const std::string& path);
+    // Reads the whole of an in-memory text instead of a file (tests and fuzzing).
+    void open_memory(std::string_view contents);
+    bool is_open() const { return file_ != nullptr || memory_; }
+    // True when no character is left to read.
+    bool at_end();
+    // Replaces line with the next line, terminator dropped; false when nothing was left.
+    bool read_line(std::string& line);
+    // True once a read failed for a reason other than the end of the file.
+    bool failed() const { return failed_; }
+    const FileIdentity& identity() const { return identity_; }
+    void close();
+
+private:
+    bool fill();
+
+    std::FILE* file_ = nullptr;
+    bool memory_ = false;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool end_of_file_ = false;
+    bool failed_ = false;
+    FileIdentity identity_;
+};
+
+// An output file, created or emptied, every byte written unchanged (no newline translation).
+class OutputSlot {
+public:
+    OutputSlot() = default;
+    OutputSlot(const OutputSlot&) = delete;
+    OutputSlot& operator=(const OutputSlot&) = delete;
+    ~OutputSlot() { close(); }
+
+    bool open(const std::string& path);
+    bool is_open() const { return file_ != nullptr; }
+    void write(std::string_view text) {
+        if (text.size() <= capacity_ - used_) {
+            for (std::size_t i = 0; i < text.size(); ++i) buffer_[used_ + i] = text[i];
+            used_ += text.size();
+        } else {
+            write_slow(text);
+        }
+    }
+    void write_line_end() { write("\r\n"); }
+    // True once any byte could not be written.
+    bool failed() const { return failed_; }
+    // Flushes and closes; false when the file could not be written in full.
+    bool close();
+
+private:
+    void flush_buffer();
+    void write_slow(std::string_view text);
+
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
+    bool failed_ = false;
+};
+
+// The process-wide set of slots; they stay open until the process ends.
+struct FileSlots {
+    InputSlot forward;   // slot 1
+    InputSlot reverse;   // slot 2
+    OutputSlot output;   // slot 3
+    SettingsSlot settings;  // slot 4
+};
+
+FileSlots& file_slots();
+
+// Runs before the slots are closed at exit (restoring the terminal, for instance).
+void add_exit_action(void (*action)());
+
+// Flushes and closes every slot, then ends the process. An output that could not be
+// written in full turns a status of 0 into 1: success is never reported for a partial file.
+[[noreturn]] void exit_with_status(int status);
+
+}  // namespace tavrin

@@ -1,0 +1,266 @@
+#include "text/number_text.hpp"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace tavrin {
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool is_hex_digit(char c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool is_conversion_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Case-insensitive test that text starts with word (word in lower case).
+bool starts_with_word(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (lower(text[i]) != word[i]) return false;
+    }
+    return true;
+}
+
+// "&H", "&O", "&B" or a bare "&": unsigned 64-bit digits that wrap, read as two's complement.
+double parse_radix(std::string_view text) {
+    unsigned radix = 8;
+    std::size_t i = 1;
+    if (text.size() > 1) {
+        switch (text[1]) {
+            case 'H':
+            case 'h':
+                radix = 16;
+                i = 2;
+                break;
+            case 'O':
+            case 'o':
+                i = 2;
+                break;
+            case 'B':
+            case 'b':
+                radix = 2;
+                i = 2;
+                break;
+            default:
+                break;
+        }
+    }
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned digit;
+        if (is_digit(c)) {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            break;
+        }
+        if (digit >= radix) break;
+        value = value * radix + digit;
+    }
+    return static_cast<double>(static_cast<std::int64_t>(value));
+}
+
+// Hexadecimal floating constant after "0x": the digits, an optional point, an optional
+// binary exponent. Returns false when no hexadecimal digit follows the prefix.
+bool parse_hex_float(std::string_view digits, double& value) {
+    const char* first = digits.data();
+    const char* last = first + digits.size();
+    if (first == last) return false;
+    if (!is_hex_digit(*first) && !(*first == '.' && first + 1 < last && is_hex_digit(first[1]))) {
+        return false;
+    }
+    const auto result = std::from_chars(first, last, value, std::chars_format::hex);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Find whether the magnitude was too large or too small from the exponent's sign:
+        // with at most a handful of leading digits only a large binary exponent gets here.
+        const std::string_view rest(first, static_cast<std::size_t>(last - first));
+        const std::size_t p = rest.find_first_of("pP");
+        const bool negative_exponent = p != std::string_view::npos && p + 1 < rest.size() &&
+                                       rest[p + 1] == '-';
+        value = negative_exponent ? 0.0 : std::numeric_limits<double>::infinity();
+        return true;
+    }
+    return result.ec == std::errc{};
+}
+
+// Decimal digits with at most one point and an optional exponent whose letter may be D.
+// Returns false when no digit is there. Correctly rounded, independent of the locale.
+bool parse_decimal(std::string_view text, double& value) {
+    std::size_t i = 0;
+    std::size_t integer_digits = 0;   // after leading zeros
+    std::size_t fraction_zeros = 0;   // zeros right after the point, before the first digit
+    bool seen_nonzero = false;
+    bool any_digit = false;
+    while (i < text.size() && is_digit(text[i])) {
+        any_digit = true;
+        if (text[i] != '0') seen_nonzero = true;
+        if (seen_nonzero) ++integer_digits;
+        ++i;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && is_digit(text[i])) {
+            any_digit = true;
+            if (text[i] != '0') {
+                seen_nonzero = true;
+            } else if (!seen_nonzero) {
+                ++fraction_zeros;
+            }
+            ++i;
+        }
+    }
+    if (!any_digit) return false;
+    std::size_t mantissa_end = i;
+    long long exponent = 0;
+    std::size_t exponent_letter = std::string_view::npos;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::size_t j = i + 1;
+        bool negative = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            negative = text[j] == '-';
+            ++j;
+        }
+        if (j < text.size() && is_digit(text[j])) {
+            exponent_letter = i;
+            while (j < text.size() && is_digit(text[j])) {
+                if (exponent < 100000000) exponent = exponent * 10 + (text[j] - '0');
+                ++j;
+            }
+            if (negative) exponent = -exponent;
+            mantissa_end = j;
+        }
+    }
+    const char* first = text.data();
+    const char* last = first + mantissa_end;
+    std::string copy;
+    if (exponent_letter != std::string_view::npos &&
+        (text[exponent_letter] == 'd' || text[exponent_letter] == 'D')) {
+        copy.assign(first, last);
+        copy[exponent_letter] = 'e';
+        first = copy.data();
+        last = first + copy.size();
+    }
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the double range either way: decide by the decimal magnitude.
+        const long long magnitude =
+            integer_digits > 0 ? static_cast<long long>(integer_digits) - 1 + exponent
+                               : exponent - static_cast<long long>(fraction_zeros) - 1;
+        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (result.ec != std::errc{}) {
+        value = 0.0;
+    }
+    return true;
+}
+
+// The standard text-to-double conversion's rules: white space, a sign, then a decimal or
+// hexadecimal number or one of the words inf, infinity and nan.
+double convert_decimal(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_conversion_space(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::string_view rest = text.substr(i);
+    double value = 0.0;
+    if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+        // A 'D' was already turned into 'E' by the caller's rule, so it reads as the digit E.
+        std::string hex(rest.substr(2));
+        for (char& c : hex) {
+            if (c == 'D') c = 'E';
+            if (c == 'd') c = 'e';
+        }
+        if (!parse_hex_float(hex, value)) value = 0.0;  // just the "0"
+    } else if (starts_with_word(rest, "inf")) {
+        value = std::numeric_limits<double>::infinity();
+    } else if (starts_with_word(rest, "nan")) {
+        value = std::numeric_limits<double>::quiet_NaN();
+    } else if (!parse_decimal(rest, value)) {
+        return 0.0;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+double parse_number(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    const std::string_view rest = text.substr(i);
+    if (rest.empty()) return 0.0;
+    if (rest.size() >= 2) {
+        if (rest[0] == '&') return parse_radix(rest);
+        if (rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) return 0.0;
+    }
+    return convert_decimal(rest);
+}
+
+std::string canonical_number_text(double value) {
+    if (value != value) return "nan";
+    if (value == std::numeric_limits<double>::infinity()) return "inf";
+    if (value == -std::numeric_limits<double>::infinity()) return "-inf";
+    if (value == 0.0) return "0";
+
+    // Sixteen significant digits, correctly rounded: d.ddddddddddddddde[+-]x
+    char scientific[40];
+    const auto result =
+        std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific, 15);
+    const std::string_view text(scientific, static_cast<std::size_t>(result.ptr - scientific));
+    const bool negative = text.front() == '-';
+    const std::string_view body = negative ? text.substr(1) : text;
+    std::string digits;
+    digits.push_back(body[0]);
+    digits.append(body.substr(2, 15));
+    const std::size_t e = body.find('e');
+    int exponent = 0;
+    std::from_chars(body.data() + e + 2, body.data() + body.size(), exponent);
+    if (body[e + 1] == '-') exponent = -exponent;
+
+    std::string out;
+    if (negative) out.push_back('-');
+    if (exponent >= -4 && exponent < 16) {
+        if (exponent >= 0) {
+            out.append(digits, 0, static_cast<std::size_t>(exponent) + 1);
+            out.push_back('.');
+            out.append(digits, static_cast<std::size_t>(exponent) + 1, std::string::npos);
+        } else {
+            out.append("0.");
+            out.append(static_cast<std::size_t>(-exponent - 1), '0');
+            out.append(digits);
+        }
+        while (out.back() == '0') out.pop_back();
+        if (out.back() == '.') out.pop_back();
+        return out;
+    }
+    out.push_back(digits[0]);
+    out.push_back('.');
+    out.append(digits, 1, std::string::npos);
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    out.push_back('e');
+    out.push_back(exponent < 0 ? '-' : '+');
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    char exponent_digits[8];
+    const auto end = std::to_chars(exponent_digits, exponent_digits + sizeof exponent_digits, magnitude);
+    const std::size_t count = static_cast<std::size_t>(end.ptr - exponent_digits);
+    if (count < 3) out.append(3 - count, '0');
+    out.append(exponent_digits, count);
+    return out;
+}
+
+}  // namespace tavrin

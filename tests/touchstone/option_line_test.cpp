@@ -1,0 +1,66 @@
+#include "touchstone/option_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tavrin {
+namespace {
+
+struct OptionCase {
+    std::string line;
+    double z_new;
+    DataFormat format;
+    double z_old;
+    std::string rewritten;
+};
+
+class OptionLineTable : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionLineTable, ReadsAndRewrites) {
+    const OptionCase& c = GetParam();
+    std::string line = c.line;
+    DataFormat format = DataFormat::ri;
+    const double z_old = read_option_line(line, format);
+    EXPECT_EQ(format, c.format) << c.line;
+    EXPECT_EQ(z_old, c.z_old) << c.line;
+    rewrite_option_line(line, z_old, c.z_new);
+    EXPECT_EQ(line, c.rewritten) << c.line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AsRead, OptionLineTable,
+    ::testing::Values(
+        OptionCase{"# GHz S RI R 50", 75, DataFormat::ri, 50, "# GHZ S RI R 75"},
+        OptionCase{"# ghz s ma r 50 ! measured", 25, DataFormat::ma, 50, "# GHZ S MA R 25"},
+        OptionCase{"# MHZ S DB", 75, DataFormat::db, 50, "# MHZ S DB R 75"},
+        OptionCase{"#", 75, DataFormat::ma, 50, "# R 75"},
+        OptionCase{"# GHZ S dB R 50", 75, DataFormat::db, 50, "# GHZ S DB R 75"},
+        OptionCase{"# GHZ S RI R 50.0", 75, DataFormat::ri, 50, "# GHZ S RI R 75.0"},
+        OptionCase{"# GHZ S RI R 50 DB", 75, DataFormat::db, 50, "# GHZ S RI R 75 DB"},
+        OptionCase{"#\tGHZ\tS\tRI\tR\t50", 75, DataFormat::ri, 50, "# GHZ S RI R 75"},
+        OptionCase{"# HZ S RI R 50", 12.5, DataFormat::ri, 50, "# HZ S RI R 12.5"},
+        OptionCase{"# HZ S RI R 75", 50, DataFormat::ri, 75, "# HZ S RI R 50"},
+        OptionCase{"# HZ S RI R 1,5E2", 75, DataFormat::ri, 150, "# HZ S RI R 75"},
+        OptionCase{"# HZ S RI R 100 ", 50, DataFormat::ri, 100, "# HZ S RI R 50"},
+        OptionCase{"# HZ S RI R 50", 1e16, DataFormat::ri, 50, "# HZ S RI R 1e+016"},
+        OptionCase{"# HZ S RI R 50", 1.0 / 3.0, DataFormat::ri, 50,
+                   "# HZ S RI R 0.3333333333333333"},
+        OptionCase{"# HZ S RI R x", 75, DataFormat::ri, 0, "# HZ S RI R 75"}));
+
+// Where replacing exactly as many characters as z_old's canonical text has would corrupt
+// the impedance, the whole token after "R " is replaced instead.
+INSTANTIATE_TEST_SUITE_P(
+    Mended, OptionLineTable,
+    ::testing::Values(
+        OptionCase{"# GHZ S RI R 050", 75, DataFormat::ri, 50, "# GHZ S RI R 75"},
+        OptionCase{"# GHZ S RI R 5e1", 75, DataFormat::ri, 50, "# GHZ S RI R 75"},
+        OptionCase{"# GHZ S RI R 50.0", 25.5, DataFormat::ri, 50, "# GHZ S RI R 25.5"},
+        OptionCase{"# GHZ S RI R  50", 75, DataFormat::ri, 50, "# GHZ S RI R 75"},
+        OptionCase{"# GHZ S RI R 50.00 ! x", 25.5, DataFormat::ri, 50, "# GHZ S RI R 25.5"},
+        OptionCase{"# GHZ S MA R 50OHM", 75, DataFormat::ma, 50, "# GHZ S MA R 75"},
+        OptionCase{"# GHZ S RI R 5E1 X", 100, DataFormat::ri, 50, "# GHZ S RI R 100 X"},
+        OptionCase{"# GHZ S RI R 50.5", 75, DataFormat::ri, 50.5, "# GHZ S RI R 75"}));
+
+}  // namespace
+}  // namespace tavrin
