@@ -62,9 +62,13 @@ TEST(CommandLine, EveryFailureEndsWithStatusOneAndLeavesWhatTheTableSays) {
         }
         const auto result = run_tool(dir, c.arguments);
         EXPECT_EQ(result.status, 1) << c.name;
-        if (runs_natively()) EXPECT_EQ(result.printed, "") << c.name;
+        if (runs_natively()) {
+            EXPECT_EQ(result.printed, "") << c.name;
+        }
         EXPECT_EQ(dir.exists("c.s2p"), c.output_exists) << c.name;
-        if (c.output_exists) EXPECT_EQ(dir.read("c.s2p"), "") << c.name;
+        if (c.output_exists) {
+            EXPECT_EQ(dir.read("c.s2p"), "") << c.name;
+        }
         // The inputs are never touched.
         for (const std::string& spec : c.files) {
             const std::size_t eq = spec.find('=');
@@ -95,7 +99,9 @@ TEST(CommandLine, FourArgumentsRunSilentlyAndNeverOpenTheReverseInSingleFileMode
     // A reverse name equal to the forward name is single-file mode: b.s2p is not needed.
     const auto result = run_tool(dir, {"a", "a", "c", "75ohm"});
     EXPECT_EQ(result.status, 0);
-    if (runs_natively()) EXPECT_EQ(result.printed, "");
+    if (runs_natively()) {
+        EXPECT_EQ(result.printed, "");
+    }
     const std::string out = dir.read("c.s2p");
     EXPECT_EQ(out.substr(0, out.find("\r\n") + 2), "# GHZ S RI R 75\r\n");
 }

@@ -1,0 +1,212 @@
+// End-to-end: whole conversions, compared byte for byte where the expected bytes follow
+// from the rules by hand, and against the closed-form renormalisation otherwise.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e_support.hpp"
+
+namespace tavrin {
+namespace {
+
+using test::crlf_lines;
+using test::run_tool;
+using test::ScratchDir;
+using Cx = std::complex<long double>;
+
+struct Conversion {
+    int status;
+    std::string output;
+};
+
+Conversion convert(const std::string& forward, const std::string& reverse, const std::string& z_new) {
+    ScratchDir dir;
+    dir.write("f.s2p", forward);
+    std::vector<std::string> arguments = {"f", "f", "out", z_new};
+    if (!reverse.empty()) {
+        dir.write("r.s2p", reverse);
+        arguments[1] = "r";
+    }
+    const auto result = run_tool(dir, arguments);
+    return {result.status, dir.read("out.s2p")};
+}
+
+// The output lines without their CR LF; fails the test when a line lacks it.
+std::vector<std::string> output_lines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        const std::size_t end = output.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "line without CR LF";
+        if (end == std::string::npos) break;
+        lines.push_back(output.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The numbers of an output line; the overflow mark '%' before a wide number is dropped.
+std::vector<long double> numbers_of(std::string line) {
+    for (char& c : line) {
+        if (c == '%') c = ' ';
+    }
+    std::istringstream in(line);
+    std::vector<long double> values;
+    long double v;
+    while (in >> v) values.push_back(v);
+    return values;
+}
+
+// S' = (S + gI)(I + gS)^-1 in closed form, for a real gamma.
+std::vector<Cx> closed_form(Cx s11, Cx s21, Cx s12, Cx s22, long double z_old, long double z_new) {
+    const Cx g = (z_old - z_new) / (z_old + z_new);
+    const Cx d = (1.0L + g * s11) * (1.0L + g * s22) - g * g * s12 * s21;
+    return {((s11 + g) * (1.0L + g * s22) - g * s12 * s21) / d, s21 * (1.0L - g * g) / d,
+            s12 * (1.0L - g * g) / d, ((s22 + g) * (1.0L + g * s11) - g * s12 * s21) / d};
+}
+
+const long double pi = 3.141592653589793238462643383279502884L;
+
+Cx from_pair(long double first, long double angle, bool db) {
+    const long double magnitude = db ? std::pow(10.0L, first / 20.0L) : first;
+    return std::polar(magnitude, angle * pi / 180.0L);
+}
+
+TEST(CompleteRun, RealImaginaryAt75OhmsGivesExactlyTheseBytes) {
+    const Conversion run = convert("! measured\n# GHz S RI R 50\n1.0E9 0.1 0.2 0.9 -0.1 0.05 0 0.3 -0.4\n",
+                            "", "75");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output,
+              crlf_lines({"# GHZ S RI R 75",
+                          "1.0E9 -0.100652412  0.198489864  0.930023055 -0.145383639  0.051924336 "
+                          "-0.002307498  0.079354955 -0.433832163"}));
+}
+
+TEST(CompleteRun, MagnitudeAngleAt25OhmsGivesExactlyTheseBytes) {
+    const Conversion run = convert("# MHz S MA R 50\n2500 0.5 45 0.9 -30 0.05 10 0.4 -60\n", "", "25");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output,
+              crlf_lines({"# MHZ S MA R 25",
+                          "2500  0.680606151   21.826962555  0.665953264  -29.920808589  "
+                          "0.036997404   10.079191411  0.582677157  -27.056380833"}));
+}
+
+TEST(CompleteRun, SameImpedanceGivesTheInputBackInEveryFormat) {
+    // gamma = 0: the network is unchanged, and the numbers come back rounded to 9 decimals.
+    struct Case {
+        std::string input;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"# GHZ S DB R 50\n1 -5.25 45 -0.5 -90.25 -9.75 10 -1.125 170\n",
+         {"# GHZ S DB R 50", "1 -5.250000000   45.000000000 -0.500000000  -90.250000000 "
+                             "-9.750000000   10.000000000 -1.125000000  170.000000000"}},
+        {"# GHZ S MA R 50\n2 0.5 -45.5 0.25 135 0.125 -179.5 0.0625 12.345678901\n",
+         {"# GHZ S MA R 50", "2  0.500000000  -45.500000000  0.250000000  135.000000000  "
+                             "0.125000000 -179.500000000  0.062500000   12.345678901"}},
+        // Only S11 and S21 given: S12 := S21 and S22 := S11.
+        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2\n",
+         {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.100000000 "
+                             " 0.200000000  0.500000000  0.000000000"}},
+        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2 0.3 0 0.4 0\n",
+         {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.100000000 "
+                             " 0.200000000  0.500000000  0.000000000"}},
+    };
+    for (const Case& c : cases) {
+        const Conversion run = convert(c.input, "", "50");
+        EXPECT_EQ(run.status, 0) << c.input;
+        EXPECT_EQ(run.output, crlf_lines(c.expected)) << c.input;
+    }
+}
+
+TEST(CompleteRun, DecibelDataMatchesTheClosedForm) {
+    const std::vector<std::vector<long double>> rows = {
+        {0.5, -32.15, -12.4, -10.02, -21.5, -10.02, -21.5, -31.87, -11.9},
+        {1.0, -3.54, -125.1, -1.03, 43.1, -1.03, 43.1, -6.21, -24.6},
+        {2.0, -0.12, 150.8, -20.05, -86.4, -20.05, -86.4, -0.95, -49.7},
+    };
+    std::string input = "! attenuator\n# GHZ S DB R 50\n";
+    for (const auto& row : rows) {
+        std::ostringstream line;
+        for (long double v : row) line << static_cast<double>(v) << ' ';
+        input += line.str() + "\n";
+    }
+    const Conversion run = convert(input, "", "75");
+    ASSERT_EQ(run.status, 0);
+    const auto lines = output_lines(run.output);
+    ASSERT_EQ(lines.size(), rows.size() + 1);
+    EXPECT_EQ(lines[0], "# GHZ S DB R 75");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& r = rows[i];
+        const auto s = closed_form(from_pair(r[1], r[2], true), from_pair(r[3], r[4], true),
+                                   from_pair(r[5], r[6], true), from_pair(r[7], r[8], true), 50, 75);
+        const auto got = numbers_of(lines[i + 1]);
+        ASSERT_EQ(got.size(), 9u) << lines[i + 1];
+        EXPECT_EQ(got[0], r[0]);
+        for (int p = 0; p < 4; ++p) {
+            EXPECT_NEAR(got[1 + 2 * p], 20.0L * std::log10(std::abs(s[p])), 2e-9L) << lines[i + 1];
+            EXPECT_NEAR(got[2 + 2 * p], std::arg(s[p]) * 180.0L / pi, 2e-9L) << lines[i + 1];
+        }
+        // Values of -10 dB or less need three places before the point: overflow mark.
+        int wide = 0;
+        for (int p = 0; p < 4; ++p) wide += 20.0L * std::log10(std::abs(s[p])) <= -10.0L;
+        int marks = 0;
+        for (char c : lines[i + 1]) marks += c == '%';
+        EXPECT_EQ(marks, wide) << lines[i + 1];
+    }
+}
+
+TEST(CompleteRun, TwoFileRunWithAShorterReverseFileReadsTheMissingPairsAsZero) {
+    const std::string forward =
+        "# GHZ S RI R 50\n1 0.1 0.2 0.9 -0.1\n2 0.2 0.1 0.8 -0.2\n3 0.3 0 0.7 -0.3\n";
+    const std::string reverse = "# GHZ S RI R 50\n1 0.3 -0.4 0.05 0\n";
+    const Conversion run = convert(forward, reverse, "75");
+    ASSERT_EQ(run.status, 0);
+    const auto lines = output_lines(run.output);
+    ASSERT_EQ(lines.size(), 4u);
+    // The first line is the worked example: reverse pairs are S22 then S12.
+    EXPECT_EQ(lines[1],
+              "1 -0.100652412  0.198489864  0.930023055 -0.145383639  0.051924336 -0.002307498  "
+              "0.079354955 -0.433832163");
+    const long double forward_rows[2][4] = {{0.2, 0.1, 0.8, -0.2}, {0.3, 0, 0.7, -0.3}};
+    for (int i = 0; i < 2; ++i) {
+        const auto& f = forward_rows[i];
+        const auto s = closed_form(Cx(f[0], f[1]), Cx(f[2], f[3]), 0, 0, 50, 75);
+        const auto got = numbers_of(lines[2 + i]);
+        ASSERT_EQ(got.size(), 9u);
+        // With the reverse data ended, the forward line's frequency token stands.
+        EXPECT_EQ(got[0], 2 + i);
+        for (int p = 0; p < 4; ++p) {
+            EXPECT_NEAR(got[1 + 2 * p], s[p].real(), 1e-9L);
+            EXPECT_NEAR(got[2 + 2 * p], s[p].imag(), 1e-9L);
+        }
+    }
+}
+
+TEST(CompleteRun, TheDataEndsWhereTheFrequencyDrops) {
+    const Conversion noise = convert(
+        "# HZ S RI R 50\n100 0.1 0 0.2 0 0.2 0 0.1 0\n200 0.1 0 0.2 0 0.2 0 0.1 0\n"
+        "! noise parameters\n100 0.5 0.3 25 0.2\n200 0.6 0.3 30 0.2\n",
+        "", "50");
+    EXPECT_EQ(noise.status, 0);
+    EXPECT_EQ(output_lines(noise.output).size(), 3u);
+
+    const Conversion negative = convert("# GHZ S RI R 50\n-1 0.1 0.2 0.3 0.4\n1 0.1 0.2 0.3 0.4\n", "", "75");
+    EXPECT_EQ(negative.status, 0);
+    EXPECT_EQ(negative.output, crlf_lines({"# GHZ S RI R 75"}));
+}
+
+TEST(CompleteRun, NumbersThatDoNotFitTheirFieldsWidenTheLine) {
+    // With gamma = 0 the values pass through, and 123.456 takes the overflow mark.
+    const Conversion ri = convert("# GHZ S RI R 50\n1 123.456 -0.5 1 0 1 0 -1 0.25\n", "", "50");
+    EXPECT_EQ(ri.output, crlf_lines({"# GHZ S RI R 50",
+                                     "1 %123.456000000 -0.500000000  1.000000000  0.000000000 "
+                                     " 1.000000000  0.000000000 -1.000000000  0.250000000"}));
+}
+
+}  // namespace
+}  // namespace tavrin
