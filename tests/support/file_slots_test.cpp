@@ -66,6 +66,16 @@ TEST(InputSlot, RefusesADirectoryAndAMissingFile) {
     EXPECT_FALSE(input.is_open());
 }
 
+TEST(InputSlot, TellsAReadErrorFromTheEndOfTheFile) {
+    // Reading this process's own memory at offset 0 fails with an I/O error.
+    if (!std::filesystem::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc/self/mem here";
+    InputSlot input;
+    ASSERT_TRUE(input.open("/proc/self/mem"));
+    std::string line;
+    EXPECT_FALSE(input.read_line(line));
+    EXPECT_TRUE(input.failed());
+}
+
 TEST(OutputSlot, WritesEveryByteUnchangedAndEmptiesAnExistingFile) {
     test::ScratchDir dir;
     dir.write("out.s2p", "old contents that must go");
