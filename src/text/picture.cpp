@@ -1,0 +1,626 @@
+// The numeric picture formatter. Numbers are rendered from the bit pattern of the double with
+// 64-bit unsigned integer arithmetic only, so the output bytes never depend on the platform's
+// floating-point printing or locale.
+#include "text/picture.hpp"
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace tavrin {
+
+namespace {
+
+// Both the composition buffer of one field and the literal-text buffer.
+constexpr std::size_t buffer_size = 2048;
+
+constexpr std::array<std::uint64_t, 20> pow10 = {
+    1ull,
+    10ull,
+    100ull,
+    1000ull,
+    10000ull,
+    100000ull,
+    1000000ull,
+    10000000ull,
+    100000000ull,
+    1000000000ull,
+    10000000000ull,
+    100000000000ull,
+    1000000000000ull,
+    10000000000000ull,
+    100000000000000ull,
+    1000000000000000ull,
+    10000000000000000ull,
+    100000000000000000ull,
+    1000000000000000000ull,
+    10000000000000000000ull,
+};
+
+constexpr std::uint64_t sign_bit = 0x8000000000000000ull;
+constexpr std::uint64_t fraction_mask = 0x000FFFFFFFFFFFFFull;
+constexpr std::uint64_t default_nan = 0xFFF8000000000000ull;
+
+// Number of decimal digits of v; 0 for v == 0.
+int digit_count(std::uint64_t v) {
+    if (v == 0) return 0;
+    // bit_width * log10(2), then one correction against the exact power.
+    const int t = (static_cast<int>(std::bit_width(v)) * 1233) >> 12;
+    return t + 1 - (v < pow10[static_cast<std::size_t>(t)] ? 1 : 0);
+}
+
+// A constant divisor lets the compiler replace the 64-bit division by a multiplication.
+template <std::size_t K>
+std::uint64_t divide_half_up_by(std::uint64_t m) {
+    constexpr std::uint64_t p = pow10[K];
+    const std::uint64_t q = m / p;
+    return (m - q * p >= p / 2) ? q + 1 : q;
+}
+
+template <std::size_t... K>
+constexpr auto make_dividers(std::index_sequence<K...>) {
+    return std::array<std::uint64_t (*)(std::uint64_t), sizeof...(K)>{&divide_half_up_by<K>...};
+}
+
+constexpr auto dividers = make_dividers(std::make_index_sequence<20>{});
+
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The value q * 10^zeros as decimal digits, read from the least significant end.
+class Digits {
+  public:
+    void set(std::uint64_t q, std::int64_t zeros) {
+        zeros_ = zeros;
+        low_ = 0;
+        end_ = 0;
+        // Blocks of eight digits through 32-bit arithmetic: one constant division per block.
+        while (q >= 100000000u) {
+            const std::uint64_t high = q / 100000000u;
+            put_block(static_cast<std::uint32_t>(q - high * 100000000u), 8);
+            q = high;
+        }
+        put_block(static_cast<std::uint32_t>(q), 0);
+    }
+    // The digits of divide_pow10_half_up(q, k), found without a division by 10^k: the
+    // remainder reaches half of 10^k exactly when the highest dropped digit is 5 or more.
+    void set_divided(std::uint64_t q, std::int64_t k) {
+        set(q, 0);
+        if (k <= 0) return;
+        if (k > end_) {
+            low_ = end_;
+            return;
+        }
+        const bool round_up = q_[k - 1] >= '5';
+        low_ = static_cast<int>(k);
+        if (!round_up) return;
+        int i = low_;
+        while (i < end_ && q_[i] == '9') q_[i++] = '0';
+        if (i < end_) {
+            ++q_[i];
+        } else {
+            q_[end_++] = '1';
+        }
+    }
+    // Digit count of the whole value, 0 when it is zero.
+    std::int64_t count() const { return end_ == low_ ? 0 : end_ - low_ + zeros_; }
+    // Digit k counted from the right (0 = units); '0' beyond the value's digits.
+    char at(std::int64_t k) const {
+        if (k < zeros_) return '0';
+        k += low_ - zeros_;
+        return k < end_ ? q_[k] : '0';
+    }
+
+  private:
+    // Appends v's digits, padded with '0' to at least min_digits digits.
+    void put_block(std::uint32_t v, int min_digits) {
+        const int start = end_;
+        while (v >= 100) {
+            const std::uint32_t pair = v % 100;
+            v /= 100;
+            q_[end_++] = digit_pairs[2 * pair + 1];
+            q_[end_++] = digit_pairs[2 * pair];
+        }
+        if (v >= 10) {
+            q_[end_++] = digit_pairs[2 * v + 1];
+            q_[end_++] = digit_pairs[2 * v];
+        } else if (v > 0) {
+            q_[end_++] = static_cast<char>('0' + v);
+        }
+        while (end_ - start < min_digits) q_[end_++] = '0';
+    }
+
+    char q_[24];   // at most 20 digits and one carry
+    int low_ = 0;  // digits below low_ were dropped by set_divided
+    int end_ = 0;
+    std::int64_t zeros_ = 0;
+};
+
+// A field text built right to left; characters that would fall before the start are dropped.
+class Composer {
+  public:
+    void put(char c) {
+        if (pos_ > 0) buffer_[--pos_] = c;
+    }
+    void put_repeat(char c, std::int64_t n) {
+        while (n > 0 && pos_ > 0) {
+            buffer_[--pos_] = c;
+            --n;
+        }
+    }
+    // Writes the unsigned number v, padded with '0' to at least min_digits; returns the count.
+    int put_number(std::uint64_t v, int min_digits) {
+        int n = 0;
+        do {
+            put(static_cast<char>('0' + v % 10));
+            v /= 10;
+            ++n;
+        } while (v != 0);
+        for (; n < min_digits; ++n) put('0');
+        return n;
+    }
+    std::string_view text() const { return {buffer_ + pos_, buffer_size - pos_}; }
+
+  private:
+    char buffer_[buffer_size];
+    std::size_t pos_ = buffer_size;
+};
+
+struct Value {
+    enum Kind { zero, finite, special };
+    Kind kind = zero;
+    bool negative = false;
+    DecimalMantissa mantissa;
+    const char* special_text = nullptr;  // four characters
+};
+
+Value classify(double value) {
+    Value v;
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    v.negative = (bits & sign_bit) != 0;
+    const std::uint64_t magnitude = bits & ~sign_bit;
+    if (magnitude == 0) {
+        v.kind = Value::zero;
+    } else if ((magnitude >> 52) == 0x7FF) {
+        v.kind = Value::special;
+        if ((magnitude & fraction_mask) == 0) {
+            v.special_text = "#INF";
+        } else if (bits == default_nan) {
+            v.special_text = "#IND";
+        } else {
+            v.special_text = "#NAN";
+        }
+    } else {
+        v.kind = Value::finite;
+        v.mantissa = decimal_mantissa(value);
+    }
+    return v;
+}
+
+// One field as read from the picture.
+struct Field {
+    bool numeric = false;       // false: the number is written in free form
+    std::int64_t integers = 0;  // I: '#' before the point, plus the positions of '**', '$', ','
+    std::int64_t decimals = 0;  // P
+    bool point = false;
+    bool plus_first = false;  // leading '+': a sign is always shown
+    bool star_fill = false;   // '**'
+    bool dollar = false;      // '$$' or '**$'
+    bool comma = false;       // group the integer digits by three
+    char trailing = 0;        // '+' or '-' after the digits, else 0
+    int exponent_digits = 0;  // 1 to 3 from a run of 3 to 5 carets, else 0
+};
+
+// Whether the picture text s (n > 0 characters left) starts a field at its first character.
+bool starts_field(const char* s, std::size_t n) {
+    const char c1 = n > 1 ? s[1] : '\0';
+    const char c2 = n > 2 ? s[2] : '\0';
+    switch (s[0]) {
+        case '#':
+        case '&':
+        case '!':
+        case '\\':
+            return true;
+        case '.':
+            return c1 == '#';
+        case '*':
+            return c1 == '*';
+        case '$':
+            return c1 == '$';
+        case '+':
+            return c1 == '#' || (c1 == '$' && c2 == '$') || (c1 == '*' && c2 == '*') ||
+                   (c1 == '.' && c2 == '#');
+        default:
+            return false;
+    }
+}
+
+// Reads the field at s (n characters left, at a field start); returns the characters used.
+std::size_t read_field(const char* s, std::size_t n, Field& f) {
+    f = Field{};
+    if (n == 0) return 0;
+    const auto at = [s, n](std::size_t k) { return k < n ? s[k] : '\0'; };
+    std::size_t i = 0;
+    switch (s[0]) {
+        case '&':
+        case '!':
+            return 1;
+        case '\\': {
+            // A string field runs to the next '\' over blanks; a lone '\' is a field of its own.
+            std::size_t j = 1;
+            while (j < n && s[j] == ' ') ++j;
+            return (j < n && s[j] == '\\') ? j + 1 : 1;
+        }
+        default:
+            break;
+    }
+    f.numeric = true;
+    if (at(i) == '+') {
+        f.plus_first = true;
+        ++i;
+    }
+    if (at(i) == '*' && at(i + 1) == '*') {
+        f.star_fill = true;
+        f.integers += 2;
+        i += 2;
+        if (at(i) == '$') {
+            f.dollar = true;
+            f.integers += 1;
+            ++i;
+        }
+    } else if (at(i) == '$' && at(i + 1) == '$') {
+        f.dollar = true;
+        f.integers += 2;
+        i += 2;
+    }
+    for (; i < n; ++i) {
+        const char c = s[i];
+        if (c == '#') {
+            if (f.point) {
+                ++f.decimals;
+            } else {
+                ++f.integers;
+            }
+        } else if (c == ',' && !f.point) {
+            f.comma = true;
+            ++f.integers;
+        } else if (c == '.' && !f.point) {
+            f.point = true;
+        } else {
+            break;
+        }
+    }
+    std::size_t carets = 0;
+    while (at(i + carets) == '^') ++carets;
+    if (carets >= 3) {
+        // More than five: the rest stay behind as literal text.
+        const std::size_t used = carets > 5 ? 5 : carets;
+        f.exponent_digits = static_cast<int>(used) - 2;
+        i += used;
+    }
+    if (!f.plus_first && (at(i) == '+' || at(i) == '-')) {
+        f.trailing = at(i);
+        ++i;
+    }
+    if (i == 0) f.numeric = false;
+    return i;
+}
+
+// Left of the integer text: the '$', the sign, then blanks (or '*') up to the integer
+// positions, or the overflow mark when the integer text does not fit.
+void finish_integer_part(Composer& out, const Field& f, char front_sign, std::int64_t width,
+                         std::int64_t available) {
+    if (f.dollar) out.put('$');
+    if (front_sign != 0) out.put(front_sign);
+    if (width <= available) {
+        out.put_repeat(f.star_fill ? '*' : ' ', available - width);
+    } else {
+        out.put('%');
+    }
+}
+
+void render_special(Composer& out, const Field& f, const Value& v, char front_sign, char back_sign,
+                    std::int64_t available) {
+    if (back_sign != 0) out.put(back_sign);
+    out.put_repeat('0', f.decimals - 4);
+    for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
+    out.put('.');
+    out.put('1');
+    finish_integer_part(out, f, front_sign, 1, available);
+}
+
+void render_exponent(Composer& out, const Field& f, const Value& v, char back_sign) {
+    const bool explicit_form = f.exponent_digits > 0;
+    // A sign position in front unless the sign goes behind the number.
+    char front_sign = 0;
+    if (f.trailing == 0) {
+        front_sign = v.negative ? '-' : (f.plus_first ? '+' : ' ');
+    }
+    std::int64_t lead = f.integers - (f.trailing == 0 ? 1 : 0) - (f.dollar ? 1 : 0);
+    if (lead < 1) lead = 1;
+    const std::int64_t shown = lead + f.decimals;  // G
+
+    Digits r;
+    std::int64_t exponent = 0;
+    if (v.kind == Value::zero) {
+        r.set(0, 0);
+    } else {
+        const std::uint64_t m = v.mantissa.m;
+        const int l = digit_count(m);
+        exponent = static_cast<std::int64_t>(v.mantissa.d) + l - lead;
+        if (l <= shown) {
+            r.set(m, shown - l);
+        } else {
+            r.set_divided(m, l - shown);
+            if (r.count() > shown) {
+                // The rounding carried into a new digit; shown < l <= 17 keeps 10^(G-1) in range.
+                r.set(pow10[static_cast<std::size_t>(shown - 1)], 0);
+                ++exponent;
+            }
+        }
+    }
+
+    if (back_sign != 0) out.put(back_sign);
+    const std::uint64_t magnitude =
+        exponent < 0 ? static_cast<std::uint64_t>(-exponent) : static_cast<std::uint64_t>(exponent);
+    bool overflow_mark = !explicit_form;
+    if (explicit_form) {
+        const int written = out.put_number(magnitude, f.exponent_digits);
+        if (written > f.exponent_digits) overflow_mark = true;
+    } else {
+        out.put_number(magnitude, 1);
+        // A long exponent carries its own mark, so that a reader sees the width change.
+        if (magnitude > 9) out.put('%');
+    }
+    out.put(exponent < 0 ? '-' : '+');
+    out.put('E');
+    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(r.at(k));
+    if (f.point) out.put('.');
+    for (std::int64_t k = 0; k < lead; ++k) out.put(r.at(f.decimals + k));
+    if (f.dollar) out.put('$');
+    if (front_sign != 0) out.put(front_sign);
+    if (overflow_mark) out.put('%');
+}
+
+void render_numeric(Composer& out, const Field& f, const Value& v) {
+    char front_sign = 0;
+    char back_sign = 0;
+    if (f.trailing == '+') {
+        back_sign = v.negative ? '-' : '+';
+    } else if (f.trailing == '-') {
+        back_sign = v.negative ? '-' : ' ';
+    } else if (f.plus_first) {
+        front_sign = v.negative ? '-' : '+';
+    } else if (v.negative) {
+        front_sign = '-';
+    }
+    // Integer positions left for digits (A): the front sign and the '$' take one each.
+    const std::int64_t available = f.integers - (front_sign != 0 ? 1 : 0) - (f.dollar ? 1 : 0);
+
+    if (v.kind == Value::special) {
+        render_special(out, f, v, front_sign, back_sign, available);
+        return;
+    }
+
+    // N: the value scaled by 10^P and rounded half up on the magnitude.
+    Digits n;
+    if (v.kind == Value::zero) {
+        n.set(0, 0);
+    } else {
+        const std::int64_t shift = static_cast<std::int64_t>(v.mantissa.d) + f.decimals;
+        if (shift >= 0) {
+            n.set(v.mantissa.m, shift);
+        } else {
+            n.set_divided(v.mantissa.m, -shift);
+        }
+    }
+    const std::int64_t total = n.count();
+    const std::int64_t integer_digits = total > f.decimals ? total - f.decimals : 0;  // U
+
+    if (f.exponent_digits > 0 || integer_digits > available + 3) {
+        render_exponent(out, f, v, back_sign);
+        return;
+    }
+
+    if (back_sign != 0) out.put(back_sign);
+    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(n.at(k));
+    if (f.point) out.put('.');
+    std::int64_t width = 0;
+    if (integer_digits == 0) {
+        if (available >= 1) {
+            out.put('0');
+            width = 1;
+        }
+    } else {
+        for (std::int64_t k = 0; k < integer_digits; ++k) {
+            if (f.comma && k > 0 && k % 3 == 0) {
+                out.put(',');
+                ++width;
+            }
+            out.put(n.at(f.decimals + k));
+            ++width;
+        }
+    }
+    finish_integer_part(out, f, front_sign, width, available);
+}
+
+// The number without a picture field: its significant digits, trailing zeros dropped, in
+// plain notation for moderate magnitudes and with an exponent otherwise.
+void render_free(Composer& out, const Value& v) {
+    if (v.kind == Value::special) {
+        for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
+        out.put('.');
+        out.put('1');
+    } else if (v.kind == Value::zero) {
+        out.put('0');
+    } else {
+        std::uint64_t m = v.mantissa.m;
+        std::int64_t exponent = v.mantissa.d;
+        while (m % 10 == 0) {
+            m /= 10;
+            ++exponent;
+        }
+        Digits digits;
+        digits.set(m, 0);
+        const std::int64_t count = digits.count();
+        const std::int64_t before_point = count + exponent;
+        if (before_point > 16 || before_point < -5) {
+            const std::int64_t e = before_point - 1;
+            out.put_number(static_cast<std::uint64_t>(e < 0 ? -e : e), 1);
+            out.put(e < 0 ? '-' : '+');
+            out.put('E');
+            for (std::int64_t k = 0; k < count - 1; ++k) out.put(digits.at(k));
+            if (count > 1) out.put('.');
+            out.put(digits.at(count - 1));
+        } else if (before_point >= count) {
+            out.put_repeat('0', before_point - count);
+            for (std::int64_t k = 0; k < count; ++k) out.put(digits.at(k));
+        } else if (before_point > 0) {
+            for (std::int64_t k = 0; k < count; ++k) {
+                if (k == count - before_point) out.put('.');
+                out.put(digits.at(k));
+            }
+        } else {
+            for (std::int64_t k = 0; k < count; ++k) out.put(digits.at(k));
+            out.put_repeat('0', -before_point);
+            out.put('.');
+            out.put('0');
+        }
+    }
+    if (v.negative) out.put('-');
+}
+
+}  // namespace
+
+DecimalMantissa decimal_mantissa(double x) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x) & ~sign_bit;
+    const int biased = static_cast<int>(bits >> 52);
+    const std::uint64_t fraction = bits & fraction_mask;
+    std::uint64_t m = 0;
+    int n = 0;
+    if (biased == 0) {
+        m = fraction;
+        n = -1074;
+    } else {
+        m = fraction | (1ull << 52);
+        n = biased - 1075;
+    }
+    DecimalMantissa result;
+    if (m == 0) return result;  // zero has no mantissa
+    int d = 0;
+    // |x| = m * 2^n exactly; trade the powers of two for powers of ten, keeping m in 64 bits.
+    for (; n < 0; ++n) {
+        if (m <= 0x3333333333333333ull) {
+            m *= 5;
+            --d;
+        } else {
+            const bool shifted_out = (m & 1u) != 0;
+            m >>= 1;
+            if (shifted_out && (m & 1u) != 0) ++m;  // ties to even
+        }
+    }
+    for (; n > 0; --n) {
+        if (m < sign_bit) {
+            m <<= 1;
+        } else {
+            // Nearest integer to m / 5, i.e. floor((m + 2) / 5), without overflowing m + 2.
+            m = m / 5 + (m % 5 + 2) / 5;
+            ++d;
+        }
+    }
+    const int digits = digit_count(m);
+    if (digits > 16) {
+        m = divide_pow10_half_up(m, digits - 16);
+        d += digits - 16;
+    }
+    result.m = m;
+    result.d = d;
+    return result;
+}
+
+std::uint64_t divide_pow10_half_up(std::uint64_t m, int k) {
+    if (k <= 0) return m;
+    // 10^20 and above: every 64-bit m lies below half the divisor.
+    if (k > 19) return 0;
+    return dividers[static_cast<std::size_t>(k)](m);
+}
+
+void PictureState::start_picture(OutputSlot& /*channel*/, std::string_view picture) {
+    picture_.assign(picture.data(), picture.size());  // reuses the capacity of earlier lines
+    has_picture_ = true;
+    cursor_ = 0;
+    left_ = picture_.size();
+}
+
+void PictureState::write_picture_number(OutputSlot& channel, double value,
+                                        std::uint32_t item_flags) {
+    if (left_ == 0) {
+        cursor_ = 0;
+        left_ = has_picture_ ? picture_.size() : 0;
+    }
+    copy_literal_text(channel);
+
+    Field field;
+    if (has_picture_ && left_ > 0) {
+        const std::size_t used = read_field(picture_.data() + cursor_, left_, field);
+        cursor_ += used;
+        left_ -= used;
+    }
+    const Value v = classify(value);
+    Composer out;
+    if (field.numeric) {
+        render_numeric(out, field, v);
+    } else {
+        render_free(out, v);
+    }
+    channel.write(out.text());
+
+    copy_literal_text(channel);
+    if ((item_flags & item_end_line) != 0) channel.write_line_end();
+    if ((item_flags & item_last) != 0) {
+        // The text goes; the cursor and count stay, so end_picture finds nothing to copy.
+        picture_.clear();
+        has_picture_ = false;
+    }
+}
+
+void PictureState::end_picture(OutputSlot& channel) {
+    copy_literal_text(channel);
+    picture_.clear();
+    has_picture_ = false;
+    cursor_ = 0;
+    left_ = 0;
+}
+
+void PictureState::copy_literal_text(OutputSlot& channel) {
+    if (!has_picture_) return;
+    const char* p = picture_.data();
+    char piece[buffer_size];
+    std::size_t used = 0;
+    while (left_ > 0) {
+        const char* s = p + cursor_;
+        if (starts_field(s, left_)) break;
+        if (s[0] == '_' && left_ >= 2) {
+            piece[used++] = s[1];
+            cursor_ += 2;
+            left_ -= 2;
+        } else {
+            piece[used++] = s[0];
+            cursor_ += 1;
+            left_ -= 1;
+        }
+        // A full buffer is written as its own piece; the scan goes on to the field start, so
+        // a field is never read in the middle of literal text.
+        if (used == buffer_size) {
+            channel.write(std::string_view(piece, used));
+            used = 0;
+        }
+    }
+    if (used > 0) channel.write(std::string_view(piece, used));
+}
+
+}  // namespace tavrin
