@@ -4,6 +4,10 @@
 
 #include "network/conversions.hpp"
 #include "network/renormalise.hpp"
+#include "run/dialogue.hpp"
+#include "run/settings_path.hpp"
+#include "support/console.hpp"
+#include "support/executable_path.hpp"
 #include "text/number_text.hpp"
 #include "text/picture.hpp"
 #include "touchstone/line_tokens.hpp"
@@ -128,8 +132,9 @@ int run_program(int argc, char** argv) {
         const std::vector<std::string> arguments(argv + 1, argv + 5);
         if (open_command_line_run(arguments, slots, run) != status_ok) return status_failure;
     } else {
-        // Interactive mode is not available yet.
-        return status_failure;
+        // Any other argument count: the same inputs are asked for in the dialogue.
+        const std::string settings_path = settings_file_path(executable_path(), path_separator);
+        if (!run_dialogue(system_console(), slots, run, settings_path)) return status_failure;
     }
     return process_run(run, slots);
 }
