@@ -5,8 +5,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(TAVRIN_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TAVRIN_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${TAVRIN_MINGW_PREFIX}-g++)
+# The POSIX thread model, where the package offers a choice: GoogleTest needs std::mutex,
+# which the win32 thread model of GCC 12 lacks. winpthread is linked statically.
+find_program(TAVRIN_MINGW_CXX NAMES ${TAVRIN_MINGW_PREFIX}-g++-posix ${TAVRIN_MINGW_PREFIX}-g++)
+find_program(TAVRIN_MINGW_CC NAMES ${TAVRIN_MINGW_PREFIX}-gcc-posix ${TAVRIN_MINGW_PREFIX}-gcc)
+set(CMAKE_C_COMPILER ${TAVRIN_MINGW_CC})
+set(CMAKE_CXX_COMPILER ${TAVRIN_MINGW_CXX})
 set(CMAKE_RC_COMPILER ${TAVRIN_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TAVRIN_MINGW_PREFIX})

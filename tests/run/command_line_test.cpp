@@ -110,9 +110,9 @@ TEST(CommandLine, NamesDifferingOnlyInCaseAreDifferentNames) {
     ScratchDir dir;
     dir.write("a.s2p", ri_file);
     // 'A' is another name: two-file mode, and A.s2p must then exist (on a case-sensitive
-    // file system it does not).
+    // file system it does not). The Windows build, run under Wine, finds a.s2p by that name.
     const auto result = run_tool(dir, {"a", "A", "c", "75"});
-    if (std::filesystem::exists(dir.file("A.s2p"))) {
+    if (!runs_natively() || std::filesystem::exists(dir.file("A.s2p"))) {
         EXPECT_EQ(result.status, 0);
     } else {
         EXPECT_EQ(result.status, 1);
