@@ -73,6 +73,11 @@ TEST(ParseNumber, ReadsNanWordsAsNotANumberWithTheirSign) {
 // Selects a locale whose decimal separator is a comma, building one with localedef in a
 // private folder when none is installed.
 bool use_comma_locale() {
+#ifdef _WIN32
+    // Windows has its own locale names; German writes a decimal comma.
+    return std::setlocale(LC_ALL, "German_Germany.1252") != nullptr ||
+           std::setlocale(LC_ALL, "de-DE") != nullptr;
+#else
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) return true;
     const std::string folder = ::testing::TempDir() + "tavrin-locales";
     const std::string build = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
@@ -80,6 +85,7 @@ bool use_comma_locale() {
     if (std::system(build.c_str()) != 0) return false;
     ::setenv("LOCPATH", folder.c_str(), 1);
     return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+#endif
 }
 
 TEST(ParseNumber, IgnoresTheNumericLocale) {
