@@ -1,0 +1,71 @@
+// The picture formatter on typical values: the decimal mantissa alone, one number, one line.
+#include <benchmark/benchmark.h>
+
+#include "micro_values.hpp"
+#include "support/file_slots.hpp"
+#include "text/picture.hpp"
+#include "touchstone/output_record.hpp"
+
+namespace {
+
+using tavrin::bench::typical_values;
+
+void decimal_mantissa_typical(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tavrin::decimal_mantissa(typical_values[i]));
+        i = (i + 1) % typical_values.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(decimal_mantissa_typical);
+
+void decimal_mantissa_subnormal(benchmark::State& state) {
+    double x = 4.9406564584124654e-324;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(x);
+        benchmark::DoNotOptimize(tavrin::decimal_mantissa(x));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(decimal_mantissa_subnormal);
+
+// One number through the RI picture, written to an output slot on /dev/null.
+void picture_number_typical(benchmark::State& state) {
+    tavrin::OutputSlot out;
+    if (!out.open("/dev/null")) {
+        state.SkipWithError("cannot open /dev/null");
+        return;
+    }
+    tavrin::PictureState pictures;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        pictures.start_picture(out, tavrin::ri_picture);
+        pictures.write_picture_number(out, typical_values[i], tavrin::item_last);
+        pictures.end_picture(out);
+        i = (i + 1) % typical_values.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(picture_number_typical);
+
+void data_record(benchmark::State& state, tavrin::DataFormat format) {
+    tavrin::OutputSlot out;
+    if (!out.open("/dev/null")) {
+        state.SkipWithError("cannot open /dev/null");
+        return;
+    }
+    tavrin::PictureState pictures;
+    const tavrin::TwoPort values = {{typical_values[0], typical_values[1]},
+                                    {typical_values[8], typical_values[9]},
+                                    {typical_values[7], typical_values[6]},
+                                    {typical_values[10], typical_values[11]}};
+    for (auto _ : state) {
+        tavrin::write_data_record(out, pictures, "12.5625", format, values);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(data_record, ri, tavrin::DataFormat::ri);
+BENCHMARK_CAPTURE(data_record, ma, tavrin::DataFormat::ma);
+
+}  // namespace
