@@ -72,28 +72,34 @@ inline CommandResult run_command(const std::vector<std::string>& command, int li
         ::_exit(127);
     }
     ::close(out[1]);
+    if (child <= 0) {
+        ::close(out[0]);
+        return result;
+    }
     const long until = monotonic_ms() + limit_ms;
-    bool open = child > 0;
-    while (open && monotonic_ms() < until) {
+    // A server the command starts may keep the pipe open: stop reading once the command
+    // itself has ended and nothing more is waiting.
+    int wait_status = 0;
+    bool ended = false;
+    for (;;) {
         pollfd watch{out[0], POLLIN, 0};
-        if (::poll(&watch, 1, 50) > 0) {
+        const bool ready = ::poll(&watch, 1, ended ? 0 : 20) > 0;
+        ssize_t got = 0;
+        if (ready) {
             char bytes[4096];
-            const ssize_t got = ::read(out[0], bytes, sizeof bytes);
-            if (got <= 0) open = false;
-            else result.output.append(bytes, static_cast<std::size_t>(got));
+            got = ::read(out[0], bytes, sizeof bytes);
+            if (got > 0) result.output.append(bytes, static_cast<std::size_t>(got));
+        }
+        if (ended && got <= 0) break;
+        if (!ended && ::waitpid(child, &wait_status, WNOHANG) == child) ended = true;
+        if (!ended && monotonic_ms() >= until) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &wait_status, 0);
+            ::close(out[0]);
+            return result;
         }
     }
     ::close(out[0]);
-    if (child <= 0) return result;
-    int wait_status = 0;
-    while (::waitpid(child, &wait_status, WNOHANG) == 0) {
-        if (monotonic_ms() >= until) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &wait_status, 0);
-            return result;
-        }
-        pause_ms(10);
-    }
     if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
     return result;
 }
