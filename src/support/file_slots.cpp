@@ -39,7 +39,8 @@ void InputSlot::open_memory(std::string_view contents) {
     memory_ = true;
     capacity_ = contents.size();
     buffer_ = std::make_unique<char[]>(capacity_ == 0 ? 1 : capacity_);
-    std::memcpy(buffer_.get(), contents.data(), contents.size());
+    // An empty view may carry a null pointer, which memcpy must never be given.
+    if (!contents.empty()) std::memcpy(buffer_.get(), contents.data(), contents.size());
     begin_ = 0;
     end_ = contents.size();
     end_of_file_ = true;

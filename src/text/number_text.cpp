@@ -1,6 +1,8 @@
 #include "text/number_text.hpp"
 
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -10,10 +12,6 @@ namespace tavrin {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-bool is_hex_digit(char c) {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -73,27 +71,80 @@ double parse_radix(std::string_view text) {
     return static_cast<double>(static_cast<std::int64_t>(value));
 }
 
-// Hexadecimal floating constant after "0x": the digits, an optional point, an optional
-// binary exponent. Returns false when no hexadecimal digit follows the prefix.
-bool parse_hex_float(std::string_view digits, double& value) {
-    const char* first = digits.data();
-    const char* last = first + digits.size();
-    if (first == last) return false;
-    if (!is_hex_digit(*first) && !(*first == '.' && first + 1 < last && is_hex_digit(first[1]))) {
-        return false;
+int hex_digit_value(char c) {
+    if (is_digit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// (m + a little more when sticky) * 2^exponent, rounded to the nearest double, ties to even,
+// with the subnormal range and overflow to infinity as the standard conversion has them.
+double round_binary(std::uint64_t m, long long exponent, bool sticky) {
+    if (m == 0) return 0.0;
+    const int length = static_cast<int>(std::bit_width(m));
+    const long long top = exponent + length - 1;  // the value lies in [2^top, 2^(top + 1))
+    if (top > 1100) return std::numeric_limits<double>::infinity();
+    // Bits a double keeps at this magnitude: 53, fewer in the subnormal range.
+    const long long keep = top >= -1022 ? 53 : top + 1075;
+    if (keep < 0) return 0.0;  // below half the smallest subnormal
+    const long long shift = length - keep;
+    std::uint64_t q = m;
+    if (shift > 0) {
+        const std::uint64_t dropped = shift == 64 ? m : m & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        q = shift == 64 ? 0 : m >> shift;
+        if (dropped > half || (dropped == half && (sticky || (q & 1u) != 0))) ++q;
+        exponent += shift;
     }
-    const auto result = std::from_chars(first, last, value, std::chars_format::hex);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Find whether the magnitude was too large or too small from the exponent's sign:
-        // with at most a handful of leading digits only a large binary exponent gets here.
-        const std::string_view rest(first, static_cast<std::size_t>(last - first));
-        const std::size_t p = rest.find_first_of("pP");
-        const bool negative_exponent = p != std::string_view::npos && p + 1 < rest.size() &&
-                                       rest[p + 1] == '-';
-        value = negative_exponent ? 0.0 : std::numeric_limits<double>::infinity();
-        return true;
+    // q has at most 54 bits, so both the conversion and the scaling are exact (or overflow).
+    return std::ldexp(static_cast<double>(q), static_cast<int>(exponent));
+}
+
+// Hexadecimal floating constant after "0x": hexadecimal digits with at most one point, at
+// least one digit, then optionally "p" or "P", a sign and decimal digits (an exponent without
+// digits is not part of the number). Returns false when no hexadecimal digit follows the
+// prefix. Converted here rather than by the library, whose hexadecimal reading accepts an
+// exponent sign of "+-" and cannot tell underflow from overflow.
+bool parse_hex_float(std::string_view text, double& value) {
+    std::uint64_t m = 0;
+    long long exponent = 0;  // the value is m * 2^exponent, plus the sticky part
+    bool sticky = false;     // a non-zero digit beyond the 64 bits kept
+    bool any_digit = false;
+    bool point = false;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '.' && !point) {
+            point = true;
+            continue;
+        }
+        const int digit = hex_digit_value(text[i]);
+        if (digit < 0) break;
+        any_digit = true;
+        if ((m >> 60) == 0) {
+            m = (m << 4) | static_cast<std::uint64_t>(digit);
+            if (point) exponent -= 4;
+        } else {
+            if (digit != 0) sticky = true;
+            if (!point) exponent += 4;
+        }
     }
-    return result.ec == std::errc{};
+    if (!any_digit) return false;
+    if (i < text.size() && (text[i] == 'p' || text[i] == 'P')) {
+        std::size_t j = i + 1;
+        bool negative = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            negative = text[j] == '-';
+            ++j;
+        }
+        long long power = 0;
+        for (; j < text.size() && is_digit(text[j]); ++j) {
+            if (power < 100000000) power = power * 10 + (text[j] - '0');
+        }
+        exponent += negative ? -power : power;
+    }
+    value = round_binary(m, exponent, sticky);
+    return true;
 }
 
 // Decimal digits with at most one point and an optional exponent whose letter may be D.
