@@ -1,0 +1,184 @@
+// The whole command-line run on arbitrary forward and reverse contents, through the same
+// calls as the program: the checks and opening of the files, then the header skip, the
+// option line and the record loop. The files live in a private folder that is emptied
+// after every input and removed when the process ends.
+//
+// Input: a first line "S <impedance>" (single-file mode) or "T <impedance>" (two-file
+// mode), then the forward contents, then optionally "\n@@reverse@@\n" and the reverse
+// contents.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_support.hpp"
+#include "run/driver.hpp"
+#include "support/file_slots.hpp"
+#include "text/number_text.hpp"
+#include "touchstone/line_tokens.hpp"
+
+namespace {
+
+using tavrin::fuzz::require;
+
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tavrin-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) tavrin::fuzz::fail("mkdtemp");
+        path_ = pattern;
+    }
+    ~PrivateFolder() { remove(); }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    std::string base(const char* name) const { return (path_ / name).string(); }
+    void clear() const {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(path_, ignored)) {
+            std::filesystem::remove_all(entry.path(), ignored);
+        }
+    }
+    void remove() const {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+PrivateFolder& folder() {
+    static PrivateFolder instance;
+    static const bool registered = [] {
+        // libFuzzer ends with exit(), which skips nothing registered here.
+        std::atexit([] { folder().remove(); });
+        return true;
+    }();
+    (void)registered;
+    return instance;
+}
+
+void write_file(const std::string& path, std::string_view contents) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (!out) tavrin::fuzz::fail("cannot write an input file");
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Data lines the forward file yields, counted with the reading rules written out directly:
+// lines up to the first one starting with '#' are skipped, then records are counted until
+// the end of the file, a drop in frequency or a line holding only a frequency.
+std::size_t expected_records(std::string_view contents) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < contents.size()) {
+        const std::size_t lf = contents.find('\n', start);
+        std::string line(contents.substr(start, lf == std::string_view::npos ? lf : lf - start));
+        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        if (lf == std::string_view::npos) break;
+        start = lf + 1;
+    }
+    std::size_t i = 0;
+    while (i < lines.size() && (lines[i].empty() || lines[i][0] != '#')) ++i;
+    ++i;
+    std::size_t records = 0;
+    double last = 0.0;
+    for (; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        tavrin::clean_line(line);
+        if (line.empty()) continue;
+        const double f = tavrin::parse_number(line);
+        if (f == last) continue;
+        if (!(f > last) || line.find(' ') == std::string::npos) break;
+        last = f;
+        ++records;
+    }
+    return records;
+}
+
+bool has_option_line(std::string_view contents) {
+    return contents.substr(0, 1) == "#" || contents.find("\n#") != std::string_view::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto [header, files] = tavrin::fuzz::split_at(tavrin::fuzz::as_text(data, size), "\n");
+    if (header.empty() || (header[0] != 'S' && header[0] != 'T')) return -1;
+    const bool single_file = header[0] == 'S';
+    const std::string impedance(header.substr(std::min<std::size_t>(2, header.size())));
+    const auto [forward, reverse] = tavrin::fuzz::split_at(files, "\n@@reverse@@\n");
+
+    const PrivateFolder& dir = folder();
+    const std::string forward_name = dir.base("forward");
+    const std::string reverse_name = single_file ? forward_name : dir.base("reverse");
+    const std::string output_name = dir.base("output");
+    write_file(forward_name + ".s2p", forward);
+    if (!single_file) write_file(reverse_name + ".s2p", reverse);
+
+    int status = 1;
+    bool opened = false;
+    bool output_complete = false;
+    {
+        tavrin::FileSlots slots;
+        tavrin::RunInputs run;
+        const std::vector<std::string> arguments = {forward_name, reverse_name, output_name,
+                                                    impedance};
+        if (tavrin::open_command_line_run(arguments, slots, run) == 0) {
+            opened = true;
+            status = tavrin::process_run(run, slots);
+        }
+        output_complete = slots.output.close();
+    }
+    require(output_complete, "the output file was written in full");
+
+    // The inputs are never changed.
+    require(read_file(forward_name + ".s2p") == forward, "the forward file is untouched");
+    if (!single_file) {
+        require(read_file(reverse_name + ".s2p") == reverse, "the reverse file is untouched");
+    }
+    const double z_new = tavrin::parse_number(impedance);
+    require(opened == tavrin::is_usable_impedance(z_new), "only a usable impedance opens a run",
+            impedance);
+    const bool both_have_option_lines =
+        has_option_line(forward) && (single_file || has_option_line(reverse));
+    if (opened && !both_have_option_lines) require(status == 1, "no option line: status 1");
+
+    const std::string output = read_file(output_name + ".s2p");
+    if (status == 1) {
+        require(output.empty(), "a failed run leaves an empty output file", output);
+    } else {
+        require(status == 0, "the status is 0 or 1");
+        require(both_have_option_lines, "a run succeeds only with option lines");
+        std::size_t lines = 0;
+        for (std::size_t at = output.find('\n'); at != std::string::npos;
+             at = output.find('\n', at + 1)) {
+            require(at > 0 && output[at - 1] == '\r', "every line ends with CR LF", output);
+            ++lines;
+        }
+        require(!output.empty() && output.back() == '\n', "the last line is ended", output);
+        require(output.rfind("# ", 0) == 0 || output.rfind("#", 0) == 0,
+                "the option line comes first", output);
+        require(lines == 1 + expected_records(forward),
+                "one data line for each record of the forward file", output);
+    }
+    dir.clear();
+    return 0;
+}
