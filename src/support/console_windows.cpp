@@ -137,8 +137,17 @@ public:
             const KEY_EVENT_RECORD& event = record.Event.KeyEvent;
             if (!event.bKeyDown || is_modifier_only(event.wVirtualKeyCode)) continue;
             const auto character = static_cast<unsigned char>(event.uChar.AsciiChar);
-            const int code =
-                character != 0 ? character : extended_key_code(event.wVirtualScanCode);
+            int code = character;
+            if (character == 0) {
+                // Some consoles (Wine's on a terminal) give Escape no character of its own.
+                if (event.wVirtualKeyCode == VK_ESCAPE) {
+                    code = key::escape;
+                } else if (event.wVirtualScanCode == 0) {
+                    continue;  // no key of the keyboard: a sequence the console did not know
+                } else {
+                    code = extended_key_code(event.wVirtualScanCode);
+                }
+            }
             if (event.wRepeatCount > 1) {
                 repeated_key_ = code;
                 repeats_ = event.wRepeatCount - 1;

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# The Windows build, checked under Wine without a display:
+#   1. cross-builds tavrin.exe and the unit tests with MinGW-w64 (warnings are errors);
+#   2. runs every Windows unit test executable under Wine;
+#   3. runs the Linux end-to-end tests (those that start the tool) against tavrin.exe;
+#   4. plays the interactive dialogue in a tmux pane on Wine's console
+#      (tests/windows/interactive_under_wine.sh);
+#   5. compares, byte for byte and exit status for exit status, the Linux and Windows runs on
+#      every file in examples/ (single-file runs of each, two-file runs of each *_fwd/*_rev
+#      pair), at several impedances, plus the failure statuses of the command line.
+# TAVRIN_WINE_STRESS=1 adds generated files of 3000 points each to step 5: random RI, MA and DB
+# values, and MA and DB data on multiples of 45 degrees.
+# Build folders: TAVRIN_WIN_BUILD (default build-win), TAVRIN_HOST_BUILD (default
+# build-winhost), both under the repository.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+win_build=${TAVRIN_WIN_BUILD:-$root/build-win}
+host_build=${TAVRIN_HOST_BUILD:-$root/build-winhost}
+started=$SECONDS
+
+"$root/scripts/ensure-packages" cmake g++ make googletest libgtest-dev libgmock-dev tmux \
+  g++-mingw-w64-x86-64 wine64
+
+wine_loader=$(command -v wine64 || true)
+[ -n "$wine_loader" ] || { [ -x /usr/lib/wine/wine64 ] && wine_loader=/usr/lib/wine/wine64; }
+[ -n "$wine_loader" ] || wine_loader=$(command -v wine)
+
+# A private, throw-away Wine prefix; no display, no Mono or Gecko installers, no debug noise.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX")
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+wineserver_cmd=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+cleanup() {
+  "$wineserver_cmd" -k >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+echo "-- cross build ($win_build)"
+cmake -S "$root" -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$win_build" -j2
+
+# Test sources that start the tool run only on Linux; their executables drive tavrin.exe.
+e2e_tests=()
+for source in $(grep -rl --include='*_test.cpp' 'run_tool(' "$root/tests"); do
+  e2e_tests+=("$(basename "$source" .cpp)")
+done
+echo "-- native build ($host_build): tavrin ${e2e_tests[*]}"
+cmake -S "$root" -B "$host_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$host_build" -j2 --target tavrin "${e2e_tests[@]}"
+
+echo "-- starting Wine (the first start sets up the prefix)"
+"$wineserver_cmd" -p >/dev/null 2>&1 || true
+"$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+echo "-- Windows unit tests under Wine"
+for test_exe in "$win_build"/tests/*_test.exe; do
+  name=$(basename "$test_exe")
+  if "$wine_loader" "$test_exe" </dev/null >"$scratch/$name.log" 2>&1; then
+    echo "ok   $name: $(grep -a -c '^\[       OK \]' "$scratch/$name.log") tests"
+  else
+    fail "$name"
+    tr -d '\r' <"$scratch/$name.log" | grep -a -A12 '^\[ RUN\|FAILED' | tail -40
+  fi
+done
+
+echo "-- Linux end-to-end tests against tavrin.exe"
+for name in "${e2e_tests[@]}"; do
+  if TAVRIN_TEST_EXE="$win_build/tavrin.exe" TAVRIN_TEST_RUNNER="$wine_loader" \
+     "$host_build/tests/$name" </dev/null >"$scratch/$name.log" 2>&1; then
+    echo "ok   $name: $(grep -a -c '^\[       OK \]' "$scratch/$name.log") tests"
+  else
+    fail "$name against tavrin.exe"
+    grep -a -B2 -A12 'Failure' "$scratch/$name.log" | tail -60
+  fi
+done
+
+bash "$root/tests/windows/interactive_under_wine.sh" "$win_build/tavrin.exe" "$host_build/tavrin" \
+  "$wine_loader" || fail "the dialogue under Wine"
+
+echo "-- Linux and Windows outputs byte for byte"
+linux_dir=$scratch/linux
+windows_dir=$scratch/windows
+mkdir -p "$linux_dir" "$windows_dir"
+cp "$root"/examples/*.s2p "$linux_dir"/
+if [ "${TAVRIN_WINE_STRESS:-0}" = 1 ]; then
+  # Random values, random digit counts, a few huge or tiny ones: rare last-digit cases.
+  for format in RI MA DB; do
+    awk -v format=$format 'BEGIN {
+      srand(20261208); print "! generated"; print "# GHz S " format " R 50"
+      for (i = 1; i <= 3000; i++) {
+        line = sprintf("%.6f", i * 0.01)
+        for (k = 0; k < 4; k++) {
+          if (format == "RI") { a = (rand() * 2 - 1) * (rand() < 0.1 ? 1000 : 1); b = rand() * 2 - 1 }
+          else if (format == "MA") { a = rand() * (rand() < 0.1 ? 100 : 1.5); b = rand() * 360 - 180 }
+          else { a = rand() * 80 - 60; b = rand() * 360 - 180 }
+          line = line sprintf(" %.*g %.*g", 1 + int(rand() * 16), a, 1 + int(rand() * 16), b)
+        }
+        print line
+      } }' >"$linux_dir/generated_$format.s2p"
+  done
+  # Angles on multiples of 45 degrees, as idealised data has them: sine and cosine near 0.
+  for format in MA DB; do
+    awk -v format=$format 'BEGIN {
+      srand(45); print "# MHz S " format " R 50"
+      for (i = 1; i <= 3000; i++) {
+        line = i
+        for (k = 0; k < 4; k++) {
+          m = format == "MA" ? sprintf("%.6f", rand()) : sprintf("%.4f", -rand() * 40)
+          line = line " " m " " (int(rand() * 8) * 45 - 180)
+        }
+        print line
+      } }' >"$linux_dir/right_angles_$format.s2p"
+  done
+fi
+cp "$linux_dir"/*.s2p "$windows_dir"/
+
+runs=()  # "forward reverse impedance" triples
+for file in "$linux_dir"/*.s2p; do
+  base=$(basename "$file" .s2p)
+  for z in 50 75 12.5 0.001 1e6; do runs+=("$base $base $z"); done
+  case "$base" in
+    *_fwd) for z in 50 25 100; do runs+=("$base ${base%_fwd}_rev $z"); done ;;
+  esac
+done
+# Every exit status of the command line: equal names, missing inputs, no usable impedance,
+# no option line, a directory as the output.
+printf 'no option line here\r\n' >"$linux_dir/headless.s2p"
+cp "$linux_dir/headless.s2p" "$windows_dir/"
+mkdir -p "$linux_dir/folder.s2p" "$windows_dir/folder.s2p"
+first=$(basename "$(ls "$root"/examples/*.s2p | head -n 1)" .s2p)
+status_runs=(
+  "$first $first $first 50" "$first missing out 50" "missing missing out 50"
+  "$first $first out 0" "$first $first out -5" "$first $first out x" "$first $first out 75ohm"
+  "headless headless out 50" "$first headless out 50" "$first $first folder 50"
+)
+
+compared=0
+run_pair() {  # label, arguments...
+  local label=$1; shift
+  local linux_status=0 windows_status=0
+  (cd "$linux_dir" && "$host_build/tavrin" "$@" </dev/null >"$scratch/linux.printed" 2>&1) ||
+    linux_status=$?
+  (cd "$windows_dir" && "$wine_loader" "$win_build/tavrin.exe" "$@" </dev/null \
+     >"$scratch/windows.printed" 2>&1) || windows_status=$?
+  compared=$((compared + 1))
+  [ "$linux_status" = "$windows_status" ] ||
+    fail "$label: exit status $linux_status on Linux, $windows_status on Windows"
+  [ -s "$scratch/windows.printed" ] && fail "$label: the Windows build printed something"
+  local output="$3.s2p"
+  if [ -f "$linux_dir/$output" ] || [ -f "$windows_dir/$output" ]; then
+    cmp -s "$linux_dir/$output" "$windows_dir/$output" ||
+      { fail "$label: $output differs"; diff <(tr -d '\r' <"$linux_dir/$output") \
+          <(tr -d '\r' <"$windows_dir/$output") | head -6 || true; }
+  fi
+  return 0
+}
+for triple in "${runs[@]}"; do
+  read -r forward reverse z <<<"$triple"
+  run_pair "$forward $reverse $z" "$forward" "$reverse" out_cmp "$z"
+done
+for arguments in "${status_runs[@]}"; do
+  rm -f "$linux_dir/out.s2p" "$windows_dir/out.s2p"
+  # shellcheck disable=SC2086
+  run_pair "$arguments" $arguments
+done
+echo "compared $compared runs"
+
+echo "-- $((SECONDS - started)) s"
+if [ "$failures" -ne 0 ]; then
+  echo "Windows build under Wine: $failures failure(s)"
+  exit 1
+fi
+echo "Windows build under Wine: all passed"
