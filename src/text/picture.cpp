@@ -40,8 +40,21 @@ constexpr std::array<std::uint64_t, 20> pow10 = {
 };
 
 constexpr std::uint64_t sign_bit = 0x8000000000000000ull;
+// The largest M that the decimal-mantissa loop multiplies by 5: 5M still fits in 64 bits.
+constexpr std::uint64_t five_fits = 0x3333333333333333ull;
 constexpr std::uint64_t fraction_mask = 0x000FFFFFFFFFFFFFull;
 constexpr std::uint64_t default_nan = 0xFFF8000000000000ull;
+
+__extension__ typedef unsigned __int128 uint128;
+
+// 10^0 to 10^22: 10^22 * 2^53 still fits in 128 bits.
+constexpr int max_direct_power = 22;
+constexpr auto pow10_wide = [] {
+    std::array<uint128, static_cast<std::size_t>(max_direct_power) + 1> p{};
+    p[0] = 1;
+    for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+    return p;
+}();
 
 // Number of decimal digits of v; 0 for v == 0.
 int digit_count(std::uint64_t v) {
@@ -496,25 +509,14 @@ void render_free(Composer& out, const Value& v) {
 
 }  // namespace
 
-DecimalMantissa decimal_mantissa(double x) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x) & ~sign_bit;
-    const int biased = static_cast<int>(bits >> 52);
-    const std::uint64_t fraction = bits & fraction_mask;
-    std::uint64_t m = 0;
-    int n = 0;
-    if (biased == 0) {
-        m = fraction;
-        n = -1074;
-    } else {
-        m = fraction | (1ull << 52);
-        n = biased - 1075;
-    }
-    DecimalMantissa result;
-    if (m == 0) return result;  // zero has no mantissa
+namespace {
+
+// The loop that defines (M, D): powers of two traded for powers of ten one at a time, with
+// M kept in 64 bits by halving (ties to even) or dividing by 5 (to nearest).
+DecimalMantissa decimal_mantissa_by_steps(std::uint64_t m, int n) {
     int d = 0;
-    // |x| = m * 2^n exactly; trade the powers of two for powers of ten, keeping m in 64 bits.
     for (; n < 0; ++n) {
-        if (m <= 0x3333333333333333ull) {
+        if (m <= five_fits) {
             m *= 5;
             --d;
         } else {
@@ -537,9 +539,70 @@ DecimalMantissa decimal_mantissa(double x) {
         m = divide_pow10_half_up(m, digits - 16);
         d += digits - 16;
     }
-    result.m = m;
+    return {m, d};
+}
+
+// The same (M, D) without the loop, for m * 2^n with -127 <= n <= -1 and a value of at least
+// about 1e-7, the magnitudes data files hold.
+//
+// Why this is the loop's result: the loop multiplies by 5 exactly and halves only when
+// M > five_fits, so each halving changes M's ratio to the exact value by a factor within
+// 1 +- 1/five_fits, and after h halvings its final M * 10^D' is the value times (1 + e) with
+// |e| < (h + 2) / five_fits. Its last step rounds that to 16 digits half up. The value's own
+// 16-digit scaling S = x / 10^D is computed exactly here; whenever S lies farther than
+// S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16, the loop
+// rounds to the same digits with the same D, so the nearest integer to S is its M. Otherwise
+// (a few values in a hundred) false is returned and the loop runs.
+bool decimal_mantissa_direct(std::uint64_t m, int n, DecimalMantissa& result) {
+    const int s = -n;  // x = m / 2^s
+    // 10^q <= x for q = floor((52 - s) log10 2), as m >= 2^52; the estimate is exact here.
+    const int q = ((52 - s) * 78913) >> 18;
+    int d = q - 15;
+    if (-d > max_direct_power) return false;
+    uint128 scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
+    std::uint64_t whole = static_cast<std::uint64_t>(scaled >> s);
+    if (whole >= pow10[16]) {
+        // x is in the next decade: one power of ten less.
+        ++d;
+        scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
+        whole = static_cast<std::uint64_t>(scaled >> s);
+    }
+    if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the estimate above
+    // The fraction of S in units of 2^-64, truncated (true fraction below it + 1 unit).
+    const uint128 fraction_bits = scaled & ((static_cast<uint128>(1) << s) - 1);
+    const std::uint64_t fraction =
+        s >= 64 ? static_cast<std::uint64_t>(fraction_bits >> (s - 64))
+                : static_cast<std::uint64_t>(fraction_bits << (64 - s));
+    // At most s - 3 + D halvings: M ends at least (five_fits + 1) / 2 once it has halved.
+    const int halvings_bound = s - 3 + d > 0 ? s - 3 + d : 0;
+    // S * (h + 2) / five_fits in units of 2^-64, rounded up: 2^64 / five_fits is just above 5.
+    const std::uint64_t margin =
+        5 * (whole + 1) * static_cast<std::uint64_t>(halvings_bound + 2) + 4;
+    const std::uint64_t half = sign_bit;
+    const std::uint64_t from_half = fraction >= half ? fraction - half : half - fraction;
+    if (from_half <= margin) return false;
+    if (whole == pow10[15] && fraction <= margin) return false;
+    if (whole == pow10[16] - 1 && ~fraction < margin) return false;
+    result.m = whole + (fraction > half ? 1 : 0);
     result.d = d;
-    return result;
+    return true;
+}
+
+}  // namespace
+
+DecimalMantissa decimal_mantissa(double x) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x) & ~sign_bit;
+    const int biased = static_cast<int>(bits >> 52);
+    const std::uint64_t fraction = bits & fraction_mask;
+    if (biased == 0) {
+        if (fraction == 0) return {};  // zero has no mantissa
+        return decimal_mantissa_by_steps(fraction, -1074);
+    }
+    const std::uint64_t m = fraction | (1ull << 52);
+    const int n = biased - 1075;
+    DecimalMantissa result;
+    if (n < 0 && n >= -127 && decimal_mantissa_direct(m, n, result)) return result;
+    return decimal_mantissa_by_steps(m, n);
 }
 
 std::uint64_t divide_pow10_half_up(std::uint64_t m, int k) {
