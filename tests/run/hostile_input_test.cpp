@@ -61,6 +61,9 @@ struct HostileCase {
     std::string output_file = "c.s2p";  // empty: the case checks the folder itself
     std::function<void(const ScratchDir&)> prepare = {};
     std::function<void(const ScratchDir&)> check = {};
+    // Names reach a Windows build through its code page, so their bytes are only kept
+    // by the native build.
+    bool native_only = false;
 };
 
 bool is_empty_directory(const std::filesystem::path& path) {
@@ -191,7 +194,10 @@ std::vector<HostileCase> hostile_cases() {
          {"my file \xc3\xa9", "rev \xff\x80", "out put \xe9", "50"},
          0,
          good_out,
-         "out put \xe9.s2p"},
+         "out put \xe9.s2p",
+         {},
+         {},
+         true},
         {"names that are blanks",
          {{" .s2p", good_file}},
          {" ", " ", "  ", "50"},
@@ -232,6 +238,7 @@ std::vector<HostileCase> hostile_cases() {
 
 TEST(HostileInput, EachCaseEndsWithItsStatusAndExactOutput) {
     for (const HostileCase& c : hostile_cases()) {
+        if (c.native_only && !runs_natively()) continue;
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         for (const auto& [name, contents] : c.files) dir.write(name, contents);
