@@ -242,7 +242,8 @@ public:
             }
         }
         // Without quick edit a click in the window does not freeze the program's output.
-        ::SetConsoleMode(input_, (mode & ~quick_edit_mode) | extended_flags);
+        // Processed input makes Ctrl+C and Ctrl+Break control events rather than keys.
+        ::SetConsoleMode(input_, (mode & ~quick_edit_mode) | extended_flags | ENABLE_PROCESSED_INPUT);
         control.input_mode_changed = true;
     }
 
