@@ -67,10 +67,12 @@ void restore_input_mode() {
 // handler runs, so it cannot be inside a write, a close or the exit sequence of a slot the
 // handler touches. The handler itself only writes the settings bytes with one positioned
 // WriteFile on a handle that stays open; it takes no C runtime lock and allocates nothing, so
-// it cannot wait on a lock the frozen main thread holds. Nothing is closed here: FALSE hands
-// the event on to the default handling, which ends the process, and Windows then closes every
-// handle; whatever the main thread had written is already with the system, since the slots
-// do their own buffering and write straight through.
+// it cannot wait on a lock the frozen main thread holds. Nothing is flushed or closed here
+// (an fwrite would wait for ever on the stream lock of a main thread frozen inside one):
+// FALSE hands the event on to the default handling, which ends the process, and Windows then
+// closes every handle. What the slots had handed to the system stays in the files, since the
+// C runtime buffers nothing for them; an output slot's own unwritten block goes with the
+// interrupted run.
 BOOL WINAPI control_routine(DWORD) {
     ::AcquireSRWLockExclusive(&control.one_event_at_a_time);
     bool frozen = false;
