@@ -143,6 +143,12 @@ void OutputSlot::write_slow(std::string_view text) {
     }
 }
 
+char* OutputSlot::reserve_slow(std::size_t n) {
+    if (file_ == nullptr || n > capacity_) return nullptr;
+    flush_buffer();
+    return buffer_.get();
+}
+
 bool OutputSlot::close() {
     if (file_ == nullptr) return !failed_;
     flush_buffer();

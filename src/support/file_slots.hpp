@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,13 +65,23 @@ public:
     bool is_open() const { return file_ != nullptr; }
     void write(std::string_view text) {
         if (text.size() <= capacity_ - used_) {
-            for (std::size_t i = 0; i < text.size(); ++i) buffer_[used_ + i] = text[i];
+            // An empty text may come with a null pointer, which memcpy must not be given.
+            if (!text.empty()) std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();
         } else {
             write_slow(text);
         }
     }
     void write_line_end() { write("\r\n"); }
+    // Room for n more bytes in the slot's own buffer, flushing it first if needed, so that a
+    // caller can compose text in place and then commit what it wrote. Null when n does not
+    // fit in the buffer or the slot is not open: then write() is the way.
+    char* reserve(std::size_t n) {
+        if (n <= capacity_ - used_) return buffer_.get() + used_;
+        return reserve_slow(n);
+    }
+    // Counts the first n of the reserved bytes as written.
+    void commit(std::size_t n) { used_ += n; }
     // True once any byte could not be written.
     bool failed() const { return failed_; }
     // Flushes and closes; false when the file could not be written in full.
@@ -79,6 +90,7 @@ public:
 private:
     void flush_buffer();
     void write_slow(std::string_view text);
+    char* reserve_slow(std::size_t n);
 
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;

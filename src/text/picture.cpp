@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace tavrin {
@@ -612,11 +613,204 @@ std::uint64_t divide_pow10_half_up(std::uint64_t m, int k) {
     return dividers[static_cast<std::size_t>(k)](m);
 }
 
+namespace {
+
+// A plain field holds I + 1 + P characters; this bounds the fields the direct path renders.
+constexpr int plain_field_limit = 40;
+// Literal text around a planned field, before and after together.
+constexpr std::size_t planned_literal_limit = 32;
+
+bool is_plain(const Field& f) {
+    return f.numeric && f.point && !f.plus_first && !f.star_fill && !f.dollar && !f.comma &&
+           f.trailing == 0 && f.exponent_digits == 0 && f.decimals >= 1 && f.decimals <= 18 &&
+           f.integers >= 1 && f.integers + 1 + f.decimals <= plain_field_limit;
+}
+
+// Writes v as exactly count digits (leading zeros kept) ending just before end.
+void put_digits_backwards(char* end, std::uint64_t v, int count) {
+    // 32-bit steps once the value fits: cheaper divisions by 100.
+    while (count >= 2 && v > 0xFFFFFFFFu) {
+        const std::uint64_t pair = v % 100;
+        v /= 100;
+        end -= 2;
+        std::memcpy(end, digit_pairs + 2 * pair, 2);
+        count -= 2;
+    }
+    std::uint32_t w = static_cast<std::uint32_t>(v);
+    while (count >= 2) {
+        const std::uint32_t pair = w % 100;
+        w /= 100;
+        end -= 2;
+        std::memcpy(end, digit_pairs + 2 * pair, 2);
+        count -= 2;
+    }
+    if (count == 1) end[-1] = static_cast<char>('0' + w % 10);
+}
+
+// Nine digits, the decimals of both pictures: two independent halves of the work.
+void put_nine_digits(char* out, std::uint32_t v) {
+    const std::uint32_t high = v / 10000;  // five digits
+    const std::uint32_t low = v - high * 10000;
+    const std::uint32_t high_pair = high / 100;  // three digits
+    const std::uint32_t high_last = high - high_pair * 100;
+    const std::uint32_t top = high_pair / 100;
+    const std::uint32_t middle = high_pair - top * 100;
+    const std::uint32_t low_high = low / 100;
+    const std::uint32_t low_low = low - low_high * 100;
+    out[0] = static_cast<char>('0' + top);
+    std::memcpy(out + 1, digit_pairs + 2 * middle, 2);
+    std::memcpy(out + 3, digit_pairs + 2 * high_last, 2);
+    std::memcpy(out + 5, digit_pairs + 2 * low_high, 2);
+    std::memcpy(out + 7, digit_pairs + 2 * low_low, 2);
+}
+
+std::uint64_t divide_pow10_half_up_fast(std::uint64_t m, int k) {
+    switch (k) {
+        // The shifts that the output's 16-digit mantissas meet with nine decimals.
+        case 1: return divide_half_up_by<1>(m);
+        case 2: return divide_half_up_by<2>(m);
+        case 3: return divide_half_up_by<3>(m);
+        case 4: return divide_half_up_by<4>(m);
+        case 5: return divide_half_up_by<5>(m);
+        case 6: return divide_half_up_by<6>(m);
+        case 7: return divide_half_up_by<7>(m);
+        case 8: return divide_half_up_by<8>(m);
+        case 9: return divide_half_up_by<9>(m);
+        case 10: return divide_half_up_by<10>(m);
+        default: return divide_pow10_half_up(m, k);
+    }
+}
+
+// The fixed layout of a plain field (I + 1 + P characters at out) for a finite value whose
+// integer digits fit; false, with nothing composed, for every other case, which the general
+// renderer handles: infinities and not-a-numbers, the overflow mark, the exponent form.
+bool compose_plain_field(char* out, int integers, int decimals, double value) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    const bool negative = (bits & sign_bit) != 0;
+    const std::uint64_t magnitude = bits & ~sign_bit;
+    if ((magnitude >> 52) == 0x7FF) return false;
+    std::uint64_t n = 0;  // N, the value scaled by 10^P and rounded half up
+    if (magnitude != 0) {
+        const DecimalMantissa dm = decimal_mantissa(value);
+        const int shift = dm.d + decimals;
+        if (shift >= 0) {
+            if (digit_count(dm.m) + shift > 19) return false;
+            n = dm.m * pow10[static_cast<std::size_t>(shift)];
+        } else {
+            n = divide_pow10_half_up_fast(dm.m, -shift);
+        }
+    }
+    const int available = integers - (negative ? 1 : 0);  // A
+    // The nine decimals of both pictures divide by a constant.
+    std::uint64_t whole;
+    if (decimals == 9) {
+        whole = n / 1000000000u;
+    } else {
+        whole = n / pow10[static_cast<std::size_t>(decimals)];
+    }
+    const int whole_digits = digit_count(whole);  // U
+    if (whole_digits > available) return false;
+    const std::uint64_t fraction = n - whole * pow10[static_cast<std::size_t>(decimals)];
+
+    if (decimals == 9) {
+        put_nine_digits(out + integers + 1, static_cast<std::uint32_t>(fraction));
+    } else {
+        put_digits_backwards(out + integers + 1 + decimals, fraction, decimals);
+    }
+    out[integers] = '.';
+    int shown = whole_digits;  // integer characters: the digits, or '0' alone, or nothing
+    if (whole_digits > 0) {
+        put_digits_backwards(out + integers, whole, whole_digits);
+    } else if (available >= 1) {
+        out[integers - 1] = '0';
+        shown = 1;
+    }
+    int fill = integers - shown;
+    if (negative) out[--fill] = '-';
+    for (int k = 0; k < fill; ++k) out[k] = ' ';
+    return true;
+}
+
+// Length of the literal text at p (left characters) up to the next field start, stopping
+// early at a '_' so that escapes are left to the general copy.
+std::size_t plain_literal_run(const char* p, std::size_t left) {
+    std::size_t run = 0;
+    while (run < left && p[run] != '_' && !starts_field(p + run, left - run)) ++run;
+    return run;
+}
+
+}  // namespace
+
 void PictureState::start_picture(OutputSlot& /*channel*/, std::string_view picture) {
-    picture_.assign(picture.data(), picture.size());  // reuses the capacity of earlier lines
+    if (std::string_view(picture_) != picture) {
+        picture_.assign(picture.data(), picture.size());  // reuses the capacity of earlier lines
+        plan_count_ = 0;
+        unplanned_ = 0;
+    }
     has_picture_ = true;
     cursor_ = 0;
     left_ = picture_.size();
+}
+
+const PictureState::ItemPlan* PictureState::plan_at(std::size_t cursor) {
+    for (std::size_t i = 0; i < plan_count_; ++i) {
+        if (plans_[i].cursor == cursor) return &plans_[i];
+    }
+    if (unplanned_ == cursor + 1 || plan_count_ == std::size(plans_)) return nullptr;
+    // Make the plan the general path would follow from here, if the item is of that kind.
+    const char* p = picture_.data();
+    const std::size_t size = picture_.size();
+    ItemPlan plan;
+    plan.cursor = cursor;
+    plan.before = plain_literal_run(p + cursor, size - cursor);
+    const std::size_t field_at = cursor + plan.before;
+    Field field;
+    if (field_at < size && p[field_at] != '_') {
+        plan.field = read_field(p + field_at, size - field_at, field);
+        const std::size_t after_at = field_at + plan.field;
+        plan.after = plain_literal_run(p + after_at, size - after_at);
+        const std::size_t end = after_at + plan.after;
+        if (is_plain(field) && (end == size || p[end] != '_') &&
+            plan.before + plan.after <= planned_literal_limit) {
+            plan.integers = static_cast<int>(field.integers);
+            plan.decimals = static_cast<int>(field.decimals);
+            plans_[plan_count_] = plan;
+            return &plans_[plan_count_++];
+        }
+    }
+    unplanned_ = cursor + 1;
+    return nullptr;
+}
+
+bool PictureState::write_planned_item(OutputSlot& channel, double value,
+                                      std::uint32_t item_flags) {
+    const ItemPlan* plan = plan_at(cursor_);
+    if (plan == nullptr) return false;
+    const std::size_t width = static_cast<std::size_t>(plan->integers + 1 + plan->decimals);
+    const std::size_t length = plan->before + width + plan->after + 2;
+    // Composed in the output buffer itself; the general path writes the same bytes otherwise.
+    char* const text = channel.reserve(length);
+    if (text == nullptr) return false;
+    if (!compose_plain_field(text + plan->before, plan->integers, plan->decimals, value)) {
+        return false;
+    }
+    const char* p = picture_.data() + cursor_;
+    for (std::size_t k = 0; k < plan->before; ++k) text[k] = p[k];
+    char* out = text + plan->before + width;
+    const char* after = p + plan->before + plan->field;
+    for (std::size_t k = 0; k < plan->after; ++k) out[k] = after[k];
+    out += plan->after;
+    if ((item_flags & item_end_line) != 0) {
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    channel.commit(static_cast<std::size_t>(out - text));
+    const std::size_t used = plan->before + plan->field + plan->after;
+    cursor_ += used;
+    left_ -= used;
+    // The text is released; the cursor and count stay, so end_picture finds nothing to copy.
+    if ((item_flags & item_last) != 0) has_picture_ = false;
+    return true;
 }
 
 void PictureState::write_picture_number(OutputSlot& channel, double value,
@@ -625,8 +819,10 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
         cursor_ = 0;
         left_ = has_picture_ ? picture_.size() : 0;
     }
-    copy_literal_text(channel);
+    // The usual case: an item met on every line, a value that fits its field.
+    if (has_picture_ && left_ > 0 && write_planned_item(channel, value, item_flags)) return;
 
+    copy_literal_text(channel);
     Field field;
     if (has_picture_ && left_ > 0) {
         const std::size_t used = read_field(picture_.data() + cursor_, left_, field);
@@ -644,16 +840,12 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
 
     copy_literal_text(channel);
     if ((item_flags & item_end_line) != 0) channel.write_line_end();
-    if ((item_flags & item_last) != 0) {
-        // The text goes; the cursor and count stay, so end_picture finds nothing to copy.
-        picture_.clear();
-        has_picture_ = false;
-    }
+    // The text is released; the cursor and count stay, so end_picture finds nothing to copy.
+    if ((item_flags & item_last) != 0) has_picture_ = false;
 }
 
 void PictureState::end_picture(OutputSlot& channel) {
     copy_literal_text(channel);
-    picture_.clear();
     has_picture_ = false;
     cursor_ = 0;
     left_ = 0;
@@ -662,6 +854,14 @@ void PictureState::end_picture(OutputSlot& channel) {
 void PictureState::copy_literal_text(OutputSlot& channel) {
     if (!has_picture_) return;
     const char* p = picture_.data();
+    // A run without '_' is written straight from the picture text.
+    const std::size_t run = plain_literal_run(p + cursor_, left_);
+    if (run > 0) {
+        channel.write(std::string_view(p + cursor_, run));
+        cursor_ += run;
+        left_ -= run;
+    }
+    if (left_ == 0 || p[cursor_] != '_') return;
     char piece[buffer_size];
     std::size_t used = 0;
     while (left_ > 0) {

@@ -31,12 +31,31 @@ public:
     void end_picture(OutputSlot& channel);
 
 private:
-    void copy_literal_text(OutputSlot& channel);
+    // One item as every data line meets it again: from a cursor position of the current
+    // picture text, literal text without '_', a field made of '#' and one '.', and the literal
+    // text after it, again without '_'. Such an item is written in one piece.
+    struct ItemPlan {
+        std::size_t cursor = 0;
+        std::size_t before = 0;  // literal characters before the field
+        std::size_t field = 0;   // picture characters of the field
+        std::size_t after = 0;   // literal characters after it
+        int integers = 0;        // I
+        int decimals = 0;        // P
+    };
 
-    std::string picture_;      // the formatter's own copy; capacity kept between lines
+    void copy_literal_text(OutputSlot& channel);
+    const ItemPlan* plan_at(std::size_t cursor);
+    bool write_planned_item(OutputSlot& channel, double value, std::uint32_t item_flags);
+
+    // The formatter's own copy. Releasing it only clears has_picture_: the bytes and their
+    // capacity stay, so that a line starting the same picture again copies nothing.
+    std::string picture_;
     bool has_picture_ = false;
     std::size_t cursor_ = 0;   // index of the next unread picture character
     std::size_t left_ = 0;     // characters left from the cursor on
+    ItemPlan plans_[4];
+    std::size_t plan_count_ = 0;     // plans made for the text in picture_
+    std::size_t unplanned_ = 0;      // a cursor known to have no plan, plus one (0: none)
 };
 
 }  // namespace tavrin
