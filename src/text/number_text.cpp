@@ -147,20 +147,34 @@ bool parse_hex_float(std::string_view text, double& value) {
     return true;
 }
 
+// Powers of ten that are exact doubles.
+constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // Decimal digits with at most one point and an optional exponent whose letter may be D.
 // Returns false when no digit is there. Correctly rounded, independent of the locale.
-bool parse_decimal(std::string_view text, double& value) {
+bool parse_decimal_any(std::string_view text, double& value) {
     std::size_t i = 0;
     std::size_t integer_digits = 0;   // after leading zeros
     std::size_t fraction_zeros = 0;   // zeros right after the point, before the first digit
     bool seen_nonzero = false;
     bool any_digit = false;
+    // The significant digits as an integer while they fit, and the power of ten they need.
+    std::uint64_t digits = 0;
+    int significant = 0;
+    long long scale = 0;
     while (i < text.size() && is_digit(text[i])) {
         any_digit = true;
         if (text[i] != '0') seen_nonzero = true;
-        if (seen_nonzero) ++integer_digits;
+        if (seen_nonzero) {
+            ++integer_digits;
+            if (significant < 19) digits = digits * 10 + static_cast<unsigned>(text[i] - '0');
+            ++significant;
+        }
         ++i;
     }
+    if (significant > 19) scale = significant - 19;  // integer digits beyond those kept
     if (i < text.size() && text[i] == '.') {
         ++i;
         while (i < text.size() && is_digit(text[i])) {
@@ -169,6 +183,15 @@ bool parse_decimal(std::string_view text, double& value) {
                 seen_nonzero = true;
             } else if (!seen_nonzero) {
                 ++fraction_zeros;
+            }
+            if (seen_nonzero) {
+                if (significant < 19) {
+                    digits = digits * 10 + static_cast<unsigned>(text[i] - '0');
+                    --scale;
+                }
+                ++significant;
+            } else {
+                --scale;
             }
             ++i;
         }
@@ -194,6 +217,15 @@ bool parse_decimal(std::string_view text, double& value) {
             mantissa_end = j;
         }
     }
+    // Exact digits below 2^53 and a power of ten that is an exact double: one IEEE division or
+    // multiplication rounds the exact quotient or product once, to nearest, as the full
+    // conversion does.
+    const long long power = scale + exponent;
+    if (significant <= 19 && digits <= (1ull << 53) && power >= -22 && power <= 22) {
+        const double d = static_cast<double>(digits);
+        value = power < 0 ? d / exact_powers_of_ten[-power] : d * exact_powers_of_ten[power];
+        return true;
+    }
     const char* first = text.data();
     const char* last = first + mantissa_end;
     std::string copy;
@@ -215,6 +247,45 @@ bool parse_decimal(std::string_view text, double& value) {
         value = 0.0;
     }
     return true;
+}
+
+// The same for the numbers of data files: at most 19 digits in all, so that they are exact
+// as one 64-bit integer, and a power of ten within the exact doubles. Everything else goes to
+// parse_decimal_any.
+bool parse_decimal(std::string_view text, double& value) {
+    const char* const first = text.data();
+    const char* const last = first + text.size();
+    const char* s = first;
+    std::uint64_t digits = 0;  // wraps beyond 19 digits, when it is not used
+    while (s < last && is_digit(*s)) digits = digits * 10 + static_cast<unsigned>(*s++ - '0');
+    std::size_t count = static_cast<std::size_t>(s - first);
+    long long fraction_digits = 0;
+    if (s < last && *s == '.') {
+        const char* const fraction = ++s;
+        while (s < last && is_digit(*s)) digits = digits * 10 + static_cast<unsigned>(*s++ - '0');
+        fraction_digits = s - fraction;
+        count += static_cast<std::size_t>(fraction_digits);
+    }
+    if (count == 0) return false;
+    if (count <= 19 && digits <= (1ull << 53)) {
+        long long exponent = 0;
+        if (s < last && (*s == 'e' || *s == 'E' || *s == 'd' || *s == 'D')) {
+            const char* e = s + 1;
+            bool negative = false;
+            if (e < last && (*e == '+' || *e == '-')) negative = *e++ == '-';
+            // Without a digit the letter is not part of the number.
+            while (e < last && is_digit(*e) && exponent < 100) exponent = exponent * 10 + (*e++ - '0');
+            if (negative) exponent = -exponent;
+        }
+        const long long power = exponent - fraction_digits;
+        if (power >= -22 && power <= 22) {
+            // One IEEE operation on exact operands rounds the exact value once, to nearest.
+            const double d = static_cast<double>(digits);
+            value = power < 0 ? d / exact_powers_of_ten[-power] : d * exact_powers_of_ten[power];
+            return true;
+        }
+    }
+    return parse_decimal_any(text, value);
 }
 
 // The standard text-to-double conversion's rules: white space, a sign, then a decimal or
