@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace tavrin {
@@ -19,6 +20,9 @@ struct ParseCase {
     std::string text;
     double value;
 };
+
+// Names the case by its text in test listings.
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << '\'' << c.text << '\''; }
 
 class ParseNumberTable : public ::testing::TestWithParam<ParseCase> {};
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace tavrin {
@@ -14,6 +15,9 @@ struct OptionCase {
     double z_old;
     std::string rewritten;
 };
+
+// Names the case by its text in test listings.
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << '\'' << c.line << '\''; }
 
 class OptionLineTable : public ::testing::TestWithParam<OptionCase> {};
 
