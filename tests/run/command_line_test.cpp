@@ -55,10 +55,10 @@ TEST(CommandLine, EveryFailureEndsWithStatusOneAndLeavesWhatTheTableSays) {
     };
     for (const FailureCase& c : cases) {
         ScratchDir dir;
-        for (const std::string& spec : c.files) {
-            const std::size_t eq = spec.find('=');
-            const std::string name = spec.substr(0, eq);
-            dir.write(name + ".s2p", eq == std::string::npos ? ri_file : spec.substr(eq + 1));
+        for (const std::string& entry : c.files) {
+            const std::size_t eq = entry.find('=');
+            const std::string name = entry.substr(0, eq);
+            dir.write(name + ".s2p", eq == std::string::npos ? ri_file : entry.substr(eq + 1));
         }
         const auto result = run_tool(dir, c.arguments);
         EXPECT_EQ(result.status, 1) << c.name;
@@ -70,11 +70,11 @@ TEST(CommandLine, EveryFailureEndsWithStatusOneAndLeavesWhatTheTableSays) {
             EXPECT_EQ(dir.read("c.s2p"), "") << c.name;
         }
         // The inputs are never touched.
-        for (const std::string& spec : c.files) {
-            const std::size_t eq = spec.find('=');
-            const std::string name = spec.substr(0, eq);
+        for (const std::string& entry : c.files) {
+            const std::size_t eq = entry.find('=');
+            const std::string name = entry.substr(0, eq);
             EXPECT_EQ(dir.read(name + ".s2p"),
-                      eq == std::string::npos ? ri_file : spec.substr(eq + 1))
+                      eq == std::string::npos ? ri_file : entry.substr(eq + 1))
                 << c.name;
         }
     }
