@@ -57,6 +57,10 @@ TEST(FuzzRegression, HexadecimalConstantsAreRoundedLikeTheStandardConversion) {
         {"a set bit beyond 64 bits breaks the tie", "+0x1.000000000000080000000001p0",
          1.0 + 0x1p-52},
         {"largest subnormal", "-0x0.fffffffffffffp-1022", -0x0.fffffffffffffp-1022},
+        // 2322168557862912.75 units of the smallest subnormal: rounds up (glibc 2.36 itself
+        // rounds this one down).
+        {"subnormal from a long mantissa", "+0x10800000000001.8p-1075",
+         0x0.8400000000001p-1022},
         {"point with no digit", "+0x.p1", 0.0},
         {"point then a digit", "+0x.8p1", 1.0},
     };
