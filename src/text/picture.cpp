@@ -681,20 +681,22 @@ std::uint64_t divide_pow10_half_up_fast(std::uint64_t m, int k) {
     }
 }
 
-// The fixed layout of a plain field (I + 1 + P characters at out) for a finite value whose
-// integer digits fit; false, with nothing composed, for every other case, which the general
-// renderer handles: infinities and not-a-numbers, the overflow mark, the exponent form.
-bool compose_plain_field(char* out, int integers, int decimals, double value) {
+// The fixed layout of a plain field for a finite value, composed at out: I + 1 + P characters
+// when the integer digits fit, or, when they exceed the positions by at most 3, the overflow
+// mark followed by the sign and the number, up to 4 characters more. Returns the length, or 0
+// with nothing composed for every other case, which the general renderer handles: infinities
+// and not-a-numbers, the exponent form.
+std::size_t compose_plain_field(char* out, int integers, int decimals, double value) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     const bool negative = (bits & sign_bit) != 0;
     const std::uint64_t magnitude = bits & ~sign_bit;
-    if ((magnitude >> 52) == 0x7FF) return false;
+    if ((magnitude >> 52) == 0x7FF) return 0;
     std::uint64_t n = 0;  // N, the value scaled by 10^P and rounded half up
     if (magnitude != 0) {
         const DecimalMantissa dm = decimal_mantissa(value);
         const int shift = dm.d + decimals;
         if (shift >= 0) {
-            if (digit_count(dm.m) + shift > 19) return false;
+            if (digit_count(dm.m) + shift > 19) return 0;
             n = dm.m * pow10[static_cast<std::size_t>(shift)];
         } else {
             n = divide_pow10_half_up_fast(dm.m, -shift);
@@ -709,26 +711,33 @@ bool compose_plain_field(char* out, int integers, int decimals, double value) {
         whole = n / pow10[static_cast<std::size_t>(decimals)];
     }
     const int whole_digits = digit_count(whole);  // U
-    if (whole_digits > available) return false;
+    if (whole_digits > available + 3) return 0;    // the exponent form
     const std::uint64_t fraction = n - whole * pow10[static_cast<std::size_t>(decimals)];
 
+    // The integer part takes I characters, or all it needs behind the overflow mark.
+    const bool overflow = whole_digits > available;
+    const int front = overflow ? 1 + (negative ? 1 : 0) + whole_digits : integers;
     if (decimals == 9) {
-        put_nine_digits(out + integers + 1, static_cast<std::uint32_t>(fraction));
+        put_nine_digits(out + front + 1, static_cast<std::uint32_t>(fraction));
     } else {
-        put_digits_backwards(out + integers + 1 + decimals, fraction, decimals);
+        put_digits_backwards(out + front + 1 + decimals, fraction, decimals);
     }
-    out[integers] = '.';
+    out[front] = '.';
     int shown = whole_digits;  // integer characters: the digits, or '0' alone, or nothing
     if (whole_digits > 0) {
-        put_digits_backwards(out + integers, whole, whole_digits);
+        put_digits_backwards(out + front, whole, whole_digits);
     } else if (available >= 1) {
-        out[integers - 1] = '0';
+        out[front - 1] = '0';
         shown = 1;
     }
-    int fill = integers - shown;
+    int fill = front - shown;
     if (negative) out[--fill] = '-';
-    for (int k = 0; k < fill; ++k) out[k] = ' ';
-    return true;
+    if (overflow) {
+        out[0] = '%';
+    } else {
+        for (int k = 0; k < fill; ++k) out[k] = ' ';
+    }
+    return static_cast<std::size_t>(front + 1 + decimals);
 }
 
 // Length of the literal text at p (left characters) up to the next field start, stopping
@@ -786,14 +795,14 @@ bool PictureState::write_planned_item(OutputSlot& channel, double value,
                                       std::uint32_t item_flags) {
     const ItemPlan* plan = plan_at(cursor_);
     if (plan == nullptr) return false;
-    const std::size_t width = static_cast<std::size_t>(plan->integers + 1 + plan->decimals);
-    const std::size_t length = plan->before + width + plan->after + 2;
+    // The field, with the overflow mark, a sign and 3 more digits at most.
+    const std::size_t longest = static_cast<std::size_t>(plan->integers + 1 + plan->decimals) + 5;
     // Composed in the output buffer itself; the general path writes the same bytes otherwise.
-    char* const text = channel.reserve(length);
+    char* const text = channel.reserve(plan->before + longest + plan->after + 2);
     if (text == nullptr) return false;
-    if (!compose_plain_field(text + plan->before, plan->integers, plan->decimals, value)) {
-        return false;
-    }
+    const std::size_t width =
+        compose_plain_field(text + plan->before, plan->integers, plan->decimals, value);
+    if (width == 0) return false;
     const char* p = picture_.data() + cursor_;
     for (std::size_t k = 0; k < plan->before; ++k) text[k] = p[k];
     char* out = text + plan->before + width;

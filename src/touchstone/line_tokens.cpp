@@ -60,8 +60,12 @@ void clean_line(std::string& line) {
 }
 
 double pop_number(std::string_view& text) {
-    const double value = parse_number(text);
-    const std::size_t blank = text.find(' ');
+    std::size_t scanned = 0;
+    const double value = parse_number(text, scanned);
+    // Usually the number ends right at the blank.
+    const std::size_t blank = scanned < text.size() && text[scanned] == ' '
+                                  ? scanned
+                                  : text.find(' ', scanned);
     text = blank == std::string_view::npos ? std::string_view{}
                                            : trim_front_blanks(text.substr(blank));
     return value;
