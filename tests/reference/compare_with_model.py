@@ -30,7 +30,8 @@ ODD_TOKENS = ["0", "-0", "1e-320", "5e-324", "1.7976931348623157e308", "1D-3", "
 def number(rng, kind):
     if rng.random() < 0.04:
         return rng.choice(ODD_TOKENS)
-    digits = rng.randint(9, 12)
+    # Mostly what exporters write; sometimes every digit a double can carry, or more.
+    digits = rng.randint(9, 12) if rng.random() < 0.85 else rng.randint(15, 24)
     if kind == "angle":
         return f"{rng.uniform(-400, 400):.{digits}g}"
     if kind == "db":
