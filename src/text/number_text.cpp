@@ -306,7 +306,9 @@ std::uint32_t eight_digits_value(std::uint64_t word) {
 // number) and returns true; false for anything else, which parse_decimal_any reads.
 [[gnu::always_inline]] inline bool parse_short_decimal(const char* first, const char* last, double& value, const char*& end) {
     std::uint64_t digits = 0;  // wraps beyond 19 digits, when it is not used
-    const char* s = read_digits(first, last, digits);
+    // Integer parts are mostly short: one digit at a time. Fractions go eight at a time.
+    const char* s = first;
+    while (s < last && is_digit(*s)) digits = digits * 10 + static_cast<unsigned>(*s++ - '0');
     std::size_t count = static_cast<std::size_t>(s - first);
     long long fraction_digits = 0;
     if (s < last && *s == '.') {

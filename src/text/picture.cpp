@@ -554,26 +554,80 @@ DecimalMantissa decimal_mantissa_by_steps(std::uint64_t m, int n) {
 // S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16, the loop
 // rounds to the same digits with the same D, so the nearest integer to S is its M. Otherwise
 // (a few values in a hundred) false is returned and the loop runs.
+// floor((52 - s) log10 2): 10^q <= m / 2^s for every m >= 2^52; exact for 1 <= s <= 127.
+constexpr int decade_floor(int s) { return ((52 - s) * 78913) >> 18; }
+
+// For x = m / 2^s with 1 <= s <= 64 the scaling S = x / 10^D is m * K exactly, read as 64.64
+// fixed point, with K = 10^-D * 2^(64 - s) below 2^67. D is decade_floor(s) - 15, or one more
+// from the threshold on m on, where x reaches the next power of ten.
+struct DecadeScale {
+    uint128 low_k = 0;   // K for D = decade_floor(s) - 15
+    uint128 high_k = 0;  // K for one power of ten more
+    std::uint64_t threshold = 0;  // smallest m with x >= 10^(decade_floor(s) + 1)
+    int low_d = 0;
+};
+
+constexpr auto decade_scales = [] {
+    std::array<DecadeScale, 65> table{};
+    for (int s = 1; s <= 64; ++s) {
+        DecadeScale& e = table[static_cast<std::size_t>(s)];
+        const int q = decade_floor(s);
+        e.low_d = q - 15;
+        const uint128 two_power = static_cast<uint128>(1) << (64 - s);
+        e.low_k = pow10_wide[static_cast<std::size_t>(15 - q)] * two_power;
+        e.high_k = q < 15 ? pow10_wide[static_cast<std::size_t>(14 - q)] * two_power : 0;
+        // ceil(10^(q + 1) * 2^s), or beyond every m when it passes 2^53.
+        const uint128 limit = static_cast<uint128>(1) << 53;
+        uint128 t = 0;
+        if (q + 1 >= 0) {
+            t = pow10_wide[static_cast<std::size_t>(q + 1)] << s;
+        } else {
+            const uint128 p = pow10_wide[static_cast<std::size_t>(-(q + 1))];
+            t = ((static_cast<uint128>(1) << s) + p - 1) / p;
+        }
+        e.threshold = t > limit ? ~0ull : static_cast<std::uint64_t>(t);
+    }
+    return table;
+}();
+
+// The same (M, D) without the loop, for m * 2^n with -127 <= n <= -1 and a value of at least
+// about 1e-7, the magnitudes data files hold.
+//
+// Why this is the loop's result: the loop multiplies by 5 exactly and halves only when
+// M > five_fits, so each halving changes M's ratio to the exact value by a factor within
+// 1 +- 1/five_fits, and after h halvings its final M * 10^D' is the value times (1 + e) with
+// |e| < (h + 2) / five_fits. Its last step rounds that to 16 digits half up. The value's own
+// 16-digit scaling S = x / 10^D is computed exactly here; whenever S lies farther than
+// S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16, the loop
+// rounds to the same digits with the same D, so the nearest integer to S is its M. Otherwise
+// (about 7 values in a hundred) false is returned and the loop runs.
 bool decimal_mantissa_direct(std::uint64_t m, int n, DecimalMantissa& result) {
     const int s = -n;  // x = m / 2^s
-    // 10^q <= x for q = floor((52 - s) log10 2), as m >= 2^52; the estimate is exact here.
-    const int q = ((52 - s) * 78913) >> 18;
-    int d = q - 15;
-    if (-d > max_direct_power) return false;
-    uint128 scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
-    std::uint64_t whole = static_cast<std::uint64_t>(scaled >> s);
-    if (whole >= pow10[16]) {
-        // x is in the next decade: one power of ten less.
-        ++d;
-        scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
+    std::uint64_t whole = 0;
+    std::uint64_t fraction = 0;  // of S, in units of 2^-64; truncated (true value below + 1)
+    int d = 0;
+    if (s <= 64) {
+        const DecadeScale& e = decade_scales[static_cast<std::size_t>(s)];
+        const bool next_decade = m >= e.threshold;
+        d = e.low_d + (next_decade ? 1 : 0);
+        const uint128 scaled = static_cast<uint128>(m) * (next_decade ? e.high_k : e.low_k);
+        whole = static_cast<std::uint64_t>(scaled >> 64);
+        fraction = static_cast<std::uint64_t>(scaled);
+    } else {
+        d = decade_floor(s) - 15;
+        if (-d > max_direct_power) return false;
+        uint128 scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
         whole = static_cast<std::uint64_t>(scaled >> s);
+        if (whole >= pow10[16]) {
+            // x is in the next decade: one power of ten less.
+            ++d;
+            scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
+            whole = static_cast<std::uint64_t>(scaled >> s);
+        }
+        fraction = static_cast<std::uint64_t>((scaled & ((static_cast<uint128>(1) << s) - 1)) >>
+                                              (s - 64));
     }
-    if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the estimate above
-    // The fraction of S in units of 2^-64, truncated (true fraction below it + 1 unit).
-    const uint128 fraction_bits = scaled & ((static_cast<uint128>(1) << s) - 1);
-    const std::uint64_t fraction =
-        s >= 64 ? static_cast<std::uint64_t>(fraction_bits >> (s - 64))
-                : static_cast<std::uint64_t>(fraction_bits << (64 - s));
+    if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the choice of D
     // At most s - 3 + D halvings: M ends at least (five_fits + 1) / 2 once it has halved.
     const int halvings_bound = s - 3 + d > 0 ? s - 3 + d : 0;
     // S * (h + 2) / five_fits in units of 2^-64, rounded up: 2^64 / five_fits is just above 5.
