@@ -193,9 +193,12 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     const bool leading_blank = (data[3] & 1) != 0;
     data += 4;
     size -= 4;
-    std::string picture = leading_blank ? " " : "";
-    picture += std::string(static_cast<std::size_t>(integers), '#') + "." +
-               std::string(static_cast<std::size_t>(decimals), '#');
+    const std::string field = std::string(static_cast<std::size_t>(integers), '#') + "." +
+                              std::string(static_cast<std::size_t>(decimals), '#');
+    const std::string picture = (leading_blank ? " " : "") + field;
+    // The same field behind an escaped literal: the formatter's general path renders it,
+    // whatever shortcut it takes for plain literal text.
+    const std::string escaped = "_=" + field;
 
     std::vector<double> values;
     for (; size >= 8; data += 8, size -= 8) values.push_back(double_at(data));
@@ -203,9 +206,11 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     memory_output().open(slot);
     tavrin::PictureState state;
     for (const double v : values) {
-        state.start_picture(slot, picture);
-        state.write_picture_number(slot, v, tavrin::item_last | tavrin::item_end_line);
-        state.end_picture(slot);
+        for (const std::string* p : {&picture, &escaped}) {
+            state.start_picture(slot, *p);
+            state.write_picture_number(slot, v, tavrin::item_last | tavrin::item_end_line);
+            state.end_picture(slot);
+        }
     }
     require(slot.close(), "the in-memory output takes every byte");
     const std::string out = memory_output().contents();
@@ -215,10 +220,19 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
         require(end != std::string_view::npos, "each item ends its line");
         std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end + 2);
+        const std::size_t end_escaped = rest.find("\r\n");
+        require(end_escaped != std::string_view::npos, "each item ends its line");
+        std::string_view line_escaped = rest.substr(0, end_escaped);
+        rest.remove_prefix(end_escaped + 2);
+        require(!line_escaped.empty() && line_escaped.front() == '=', "'_' copies what follows",
+                line_escaped);
+        line_escaped.remove_prefix(1);
         if (leading_blank) {
             require(!line.empty() && line.front() == ' ', "the literal blank comes first", line);
             line.remove_prefix(1);
         }
+        require(line == line_escaped, "the field's text does not depend on the literal before it",
+                line);
         check_field(line, v, integers, decimals);
     }
     require(rest.empty(), "nothing after the last line", rest);
