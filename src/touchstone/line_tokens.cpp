@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "support/text.hpp"
 #include "text/number_text.hpp"
 
@@ -25,6 +29,20 @@ std::uint64_t bytes_equal(std::uint64_t word, unsigned char c) {
 // data lines hold none, so they are scanned eight bytes at a time.
 std::size_t next_cleaning_mark(const char* text, std::size_t from, std::size_t size) {
     std::size_t i = from;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor has SSE2 (every x86-64 does).
+    const __m128i tab = _mm_set1_epi8('\t');
+    const __m128i mark = _mm_set1_epi8('!');
+    const __m128i comma = _mm_set1_epi8(',');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i found = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, mark)),
+            _mm_cmpeq_epi8(bytes, comma));
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(found));
+        if (bits != 0) return i + static_cast<std::size_t>(std::countr_zero(bits));
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         for (; i + 8 <= size; i += 8) {
             std::uint64_t word;
