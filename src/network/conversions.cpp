@@ -20,8 +20,9 @@ constexpr double db_per_neper = 8.685889638065035;
 // 10^x, the one place where the platforms' functions stay apart. glibc's pow, which the Linux
 // build has always used, misses the correctly rounded double for about 0.08% of exponents, and
 // our own power_of_ten cannot know which: were it used on Linux, about one DB line in 10^5
-// would change there. MinGW-w64's pow misses more often, by many units for every whole
-// exponent from -2 down (-40 dB, -60 dB, ...), so elsewhere our own stands in.
+// would change there (one in 10^4 at impedances such as 0.001 or 1e6). MinGW-w64's pow misses
+// more often, by many units for every whole exponent from -2 down (-40 dB, -60 dB, ...), so
+// elsewhere our own stands in.
 double power_of_ten_for(double x) {
 #if defined(__GLIBC__)
     return std::pow(10.0, x);
