@@ -1,6 +1,9 @@
 #include "network/extended_math.hpp"
 
+#include <array>
 #include <bit>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -31,8 +34,15 @@ Pair fast_two_sum(long double a, long double b) {
     return {s, b - (s - a)};
 }
 
+// two_sum in three operations: the rounded sum and its exact error do not depend on which
+// operand comes first, so the larger is put first. Only a zero error may differ, in sign; the
+// sine and cosine add every error to a leading part that is never zero, where that vanishes.
+Pair ordered_two_sum(long double a, long double b) {
+    return std::fabs(a) >= std::fabs(b) ? fast_two_sum(a, b) : fast_two_sum(b, a);
+}
+
 // hi holds the upper 32 bits of the 64-bit significand of a, lo the rest (both exact).
-Pair split(long double a) {
+constexpr Pair split(long double a) {
     constexpr long double splitter = 4294967297.0L;  // 2^32 + 1
     const long double t = splitter * a;
     const long double hi = t - (t - a);
@@ -70,6 +80,12 @@ long double with_significand(long double x, std::uint64_t significand) {
 // the sum's significand then hold (two's complement): no conversion to an integer type, which
 // on x87 means switching the rounding mode twice.
 constexpr long double round_shift = 0x1.8p63L;
+
+// A whole number below 2^31 in size as an integer. Through a double, which converts without
+// switching the x87 rounding mode and reaches the integer unit without an 80-bit store.
+std::int64_t whole_number_of(long double k) {
+    return static_cast<std::int64_t>(static_cast<double>(k));
+}
 
 // 2^e exactly, for e in the normal long double range.
 long double power_of_two(int e) {
@@ -229,9 +245,9 @@ Reduced reduce_medium(long double x) {
     const long double shifted = x * two_over_pi + round_shift;
     const long double k = shifted - round_shift;  // the nearest whole number
     const long double t1 = x - k * half_pi_1;     // exact: k half_pi_1 is, and it is close to x
-    const Pair t2 = two_sum(t1, -(k * half_pi_2));
-    const Pair t3 = two_sum(t2.hi, -(k * half_pi_3));
-    return {fast_two_sum(t3.hi, t3.lo + t2.lo), static_cast<unsigned>(significand_of(shifted) & 3)};
+    const Pair t2 = ordered_two_sum(t1, -(k * half_pi_2));
+    const Pair t3 = ordered_two_sum(t2.hi, -(k * half_pi_3));
+    return {fast_two_sum(t3.hi, t3.lo + t2.lo), static_cast<unsigned>(whole_number_of(k) & 3)};
 }
 
 // 32 bits of 2/pi from bit p on (bit 0 is the first after the binary point); the bits
@@ -309,6 +325,27 @@ Reduced reduce_large(long double x) {
     return {r, quadrant & 3};
 }
 
+// The Veltkamp halves of the table's leading sine and cosine, worked out once: a 32-bit upper
+// half and a lower half of at most 32 bits, both exact as doubles, which load faster.
+struct SplitEntry {
+    double sin_upper, sin_lower;
+    double cos_upper, cos_lower;
+};
+
+constexpr SplitEntry split_entry(const SinCosEntry& t) {
+    const Pair s = split(t.sin_hi);
+    const Pair c = split(t.cos_hi);
+    return {static_cast<double>(s.hi), static_cast<double>(s.lo), static_cast<double>(c.hi),
+            static_cast<double>(c.lo)};
+}
+
+constexpr auto make_split_table() {
+    std::array<SplitEntry, 52> table{};
+    for (std::size_t j = 0; j < table.size(); ++j) table[j] = split_entry(sin_cos_table[j]);
+    return table;
+}
+constexpr std::array<SplitEntry, 52> split_table = make_split_table();
+
 // sin r and cos r for r = hi + lo, |r| <= pi/4 (+ a hair): with t = j/64 the nearest table
 // point and d = r - t, |d| <= 1/128,
 //   sin(t + d) = sin t + d cos t + (sin t (cos d - 1) + cos t (sin d - d)),
@@ -320,23 +357,36 @@ SineCosine sincos_kernel(Pair r) {
     const long double r_hi = negative ? -r.hi : r.hi;
     const long double r_lo = negative ? -r.lo : r.lo;
     const long double shifted = r_hi * 64 + round_shift;
-    const SinCosEntry& t = sin_cos_table[significand_of(shifted) & 63];
-    const long double d_hi = r_hi - (shifted - round_shift) * (1.0L / 64);  // exact
+    const long double j_value = shifted - round_shift;
+    const auto j = static_cast<std::size_t>(whole_number_of(j_value));
+    const SinCosEntry& t = sin_cos_table[j];
+    const SplitEntry& halves = split_table[j];
+    const long double d_hi = r_hi - j_value * (1.0L / 64);  // exact
     const long double d = d_hi + r_lo;
     const long double z = d * d;
     const long double sin_d_tail = d * z * (sin_3 + z * (sin_5 + z * (sin_7 + z * sin_9)));
     const long double cos_d_tail = z * (cos_2 + z * (cos_4 + z * (cos_6 + z * cos_8)));
+    const Pair d_halves = split(d_hi);
 
-    const Pair c_d = two_product(t.cos_hi, d_hi);
-    const Pair s = two_sum(t.sin_hi, c_d.hi);
+    const long double c_d_hi = t.cos_hi * d_hi;
+    const long double c_d_lo =
+        (((halves.cos_upper * d_halves.hi - c_d_hi) + halves.cos_upper * d_halves.lo) +
+         halves.cos_lower * d_halves.hi) +
+        halves.cos_lower * d_halves.lo;
+    // sin t > 1/65 > 1/128 >= |c_d_hi| unless t = 0, which fast_two_sum also allows.
+    const Pair s = fast_two_sum(t.sin_hi, c_d_hi);
     const long double sine =
-        s.hi + ((s.lo + c_d.lo) + (t.sin_lo + t.cos_lo * d_hi + t.cos_hi * r_lo) +
+        s.hi + ((s.lo + c_d_lo) + (t.sin_lo + t.cos_lo * d_hi + t.cos_hi * r_lo) +
                 (t.sin_hi * cos_d_tail + t.cos_hi * sin_d_tail));
 
-    const Pair s_d = two_product(t.sin_hi, d_hi);
-    const Pair c = two_sum(t.cos_hi, -s_d.hi);
+    const long double s_d_hi = t.sin_hi * d_hi;
+    const long double s_d_lo =
+        (((halves.sin_upper * d_halves.hi - s_d_hi) + halves.sin_upper * d_halves.lo) +
+         halves.sin_lower * d_halves.hi) +
+        halves.sin_lower * d_halves.lo;
+    const Pair c = fast_two_sum(t.cos_hi, -s_d_hi);  // cos t > 0.7 > |s_d_hi|
     const long double cosine =
-        c.hi + ((c.lo - s_d.lo) + (t.cos_lo - t.sin_lo * d_hi - t.sin_hi * r_lo) +
+        c.hi + ((c.lo - s_d_lo) + (t.cos_lo - t.sin_lo * d_hi - t.sin_hi * r_lo) +
                 (t.cos_hi * cos_d_tail - t.sin_hi * sin_d_tail));
     return {negative ? -sine : sine, cosine};
 }
@@ -406,10 +456,23 @@ SineCosine extended_sincos(long double a) {
     Reduced reduced{{x, 0.0L}, 0};
     if (x > quarter_pi) reduced = x < 0x1p20L ? reduce_medium(x) : reduce_large(x);
     const SineCosine k = sincos_kernel(reduced.r);
-    // a = k pi/2 + r turns sin r, cos r by k quarter turns.
-    const SineCosine turned[4] = {
-        {k.sine, k.cosine}, {k.cosine, -k.sine}, {-k.sine, -k.cosine}, {-k.cosine, k.sine}};
-    SineCosine result = turned[reduced.quadrant];
+    // a = k pi/2 + r turns sin r, cos r by k quarter turns (a switch, not a table of the four
+    // candidates, which costs eight 80-bit stores).
+    SineCosine result;
+    switch (reduced.quadrant) {
+        case 0:
+            result = {k.sine, k.cosine};
+            break;
+        case 1:
+            result = {k.cosine, -k.sine};
+            break;
+        case 2:
+            result = {-k.sine, -k.cosine};
+            break;
+        default:
+            result = {-k.cosine, k.sine};
+            break;
+    }
     if (a < 0) result.sine = -result.sine;
     return result;
 }
