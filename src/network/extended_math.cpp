@@ -264,8 +264,9 @@ std::uint32_t two_over_pi_at(int p) {
 
 // 2^20 <= x, finite (Payne and Hanek): x = m 2^e is multiplied exactly by the 256 bits of 2/pi
 // that matter (the earlier ones only add multiples of 4 quarter turns), giving the quarter
-// turns mod 4 and 254 bits of the fraction.
-Reduced reduce_large(long double x) {
+// turns mod 4 and 254 bits of the fraction. Kept out of line: it is rare, and inlined its
+// integer work would give the common path a larger frame.
+[[gnu::noinline]] Reduced reduce_large(long double x) {
     const std::uint64_t m = significand_of(x);
     const int e = biased_exponent_of(x) - 16383 - 63;
     std::uint32_t window[8];  // least significant first
@@ -351,8 +352,9 @@ constexpr std::array<SplitEntry, 52> split_table = make_split_table();
 //   sin(t + d) = sin t + d cos t + (sin t (cos d - 1) + cos t (sin d - d)),
 //   cos(t + d) = cos t - d sin t + (cos t (cos d - 1) - sin t (sin d - d)).
 // The leading sum and product are exact; the corrections are below 2^-14 of the result, so
-// their rounding costs about 2^-78 of it before the one final rounding.
-SineCosine sincos_kernel(Pair r) {
+// their rounding costs about 2^-78 of it before the one final rounding. Inlined into each
+// path so that the remainder reaches it in registers.
+[[gnu::always_inline]] inline SineCosine sincos_kernel(Pair r) {
     const bool negative = r.hi < 0;
     const long double r_hi = negative ? -r.hi : r.hi;
     const long double r_lo = negative ? -r.lo : r.lo;
@@ -444,22 +446,11 @@ long double round_to_odd(long double s, long double e) {
     return with_significand(s, significand - 1);
 }
 
-}  // namespace
-
-SineCosine extended_sincos(long double a) {
-    const long double x = a < 0 ? -a : a;
-    if (!(x <= std::numeric_limits<long double>::max())) {
-        const long double nan = a - a;  // inf - inf, or the NaN itself
-        return {nan, nan};
-    }
-    if (x < 0x1p-32L) return {a, 1.0L};  // a and 1 are the rounded values
-    Reduced reduced{{x, 0.0L}, 0};
-    if (x > quarter_pi) reduced = x < 0x1p20L ? reduce_medium(x) : reduce_large(x);
-    const SineCosine k = sincos_kernel(reduced.r);
-    // a = k pi/2 + r turns sin r, cos r by k quarter turns (a switch, not a table of the four
-    // candidates, which costs eight 80-bit stores).
+// a = k pi/2 + r turns sin r, cos r by k quarter turns (a switch, not a table of the four
+// candidates, which costs eight 80-bit stores); a negative angle then flips the sine.
+SineCosine turned(const SineCosine& k, unsigned quadrant, bool negative) {
     SineCosine result;
-    switch (reduced.quadrant) {
+    switch (quadrant) {
         case 0:
             result = {k.sine, k.cosine};
             break;
@@ -473,8 +464,29 @@ SineCosine extended_sincos(long double a) {
             result = {-k.cosine, k.sine};
             break;
     }
-    if (a < 0) result.sine = -result.sine;
+    if (negative) result.sine = -result.sine;
     return result;
+}
+
+}  // namespace
+
+SineCosine extended_sincos(long double a) {
+    const long double x = a < 0 ? -a : a;
+    if (!(x <= std::numeric_limits<long double>::max())) {
+        const long double nan = a - a;  // inf - inf, or the NaN itself
+        return {nan, nan};
+    }
+    if (x < 0x1p-32L) return {a, 1.0L};  // a and 1 are the rounded values
+    // Each reduction feeds the kernel directly: merging their results first costs 80-bit
+    // stores and loads on the common path.
+    const bool negative = a < 0;
+    if (!(x > quarter_pi)) return turned(sincos_kernel({x, 0.0L}), 0, negative);
+    if (x < 0x1p20L) {
+        const Reduced reduced = reduce_medium(x);
+        return turned(sincos_kernel(reduced.r), reduced.quadrant, negative);
+    }
+    const Reduced reduced = reduce_large(x);
+    return turned(sincos_kernel(reduced.r), reduced.quadrant, negative);
 }
 
 double power_of_ten(double x) {
