@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "network/conversions.hpp"
+#include "support/text.hpp"
 #include "network/renormalise.hpp"
 #include "run/dialogue.hpp"
 #include "run/settings_path.hpp"
@@ -25,7 +26,7 @@ constexpr int status_failure = 1;
 // Reads lines up to the first one whose very first character is '#'; false at end of file.
 bool skip_to_option_line(InputSlot& input, std::string& line) {
     while (input.read_line(line)) {
-        if (!line.empty() && line.front() == '#') return true;
+        if (first_code(line) == '#') return true;
     }
     return false;
 }
