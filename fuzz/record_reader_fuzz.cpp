@@ -40,6 +40,7 @@ struct ModelSlot {
     std::vector<std::string> lines;
     std::size_t next = 0;
     double last = 0.0;
+    bool started = false;  // a record was delivered
     bool at_end() const { return next >= lines.size(); }
 };
 
@@ -61,9 +62,19 @@ struct Model {
                 rest = line.substr(blank);
                 rest.erase(0, rest.find_first_not_of(' '));
             }
-            if (f == slot.last) continue;
+            // A first line at 0 Hz, written as a decimal number, is the DC point.
+            const bool zero_written = tavrin::is_decimal_number(line.substr(0, blank));
+            if (f == slot.last && f == 0.0 && zero_written && !slot.started) {
+                slot.started = true;
+                return rest;
+            }
+            if (f == slot.last) {
+                if (slot.started && f == 0.0 && !zero_written) return {};
+                continue;
+            }
             if (f > slot.last) {
                 slot.last = f;
+                slot.started = true;
                 return rest;
             }
             return {};

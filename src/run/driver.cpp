@@ -70,16 +70,80 @@ int open_command_line_run(const std::vector<std::string>& arguments, FileSlots& 
     return status_ok;
 }
 
-int process_run(const RunInputs& run, FileSlots& slots) {
-    std::string option_line;
-    if (!skip_to_option_line(slots.forward, option_line)) return status_failure;
-    // In two-file mode the reverse file's option line replaces the forward file's.
-    if (!run.single_file && !skip_to_option_line(slots.reverse, option_line)) {
-        return status_failure;
-    }
+namespace {
 
+// The option line and keyword lines of the input files, and what the run takes from them.
+struct RunHeader {
+    std::string option_line;  // the one the output's option line is made from
+    FileKeywords keywords;    // of the file whose option line is used
+    bool refused = false;     // data that cannot be renormalised as S-parameters
+};
+
+bool names_other_parameters_as_read(std::string line) {
+    clean_line(line);
+    return names_other_parameters(line);
+}
+
+// Each file up to its first data record: its header, its option line and its keyword lines.
+// In two-file mode the reverse file's option line is the one used.
+bool read_header(const RunInputs& run, FileSlots& slots, RecordReader& reader, RunHeader& header) {
+    if (!skip_to_option_line(slots.forward, header.option_line)) return false;
+    header.keywords = reader.read_keyword_lines(slots.forward, forward_slot);
+    header.refused = header.keywords.refused;
+    if (run.single_file) return true;
+    // Forward data of another parameter type would be mixed into the S-parameters.
+    header.refused = header.refused || names_other_parameters_as_read(header.option_line);
+    if (!skip_to_option_line(slots.reverse, header.option_line)) return false;
+    header.keywords = reader.read_keyword_lines(slots.reverse, reverse_slot);
+    header.refused = header.refused || header.keywords.refused;
+    return true;
+}
+
+// The pairs of the next record, S11, S21, S12, S22; false at the end of the forward data. In
+// two-file mode a missing or mismatched reverse record sets mismatch.
+bool next_two_port(const RunInputs& run, FileSlots& slots, RecordReader& reader, TwoPort& s,
+                   bool& mismatch) {
+    DataRecord forward;
+    if (!reader.next_record(slots.forward, forward_slot, run.single_file ? 4 : 2, forward)) {
+        return false;
+    }
+    s.s11 = forward.pairs[0];
+    s.s21 = forward.pairs[1];
+    if (run.single_file) {
+        s.s12 = forward.pairs[2];
+        s.s22 = forward.pairs[3];
+        // A line that stops before S12's second number holds only S11 and S21: it describes a
+        // symmetrical, reciprocal device. Written zeros are data and stay.
+        if (forward.tokens <= 5) {
+            s.s12 = s.s21;
+            s.s22 = s.s11;
+        }
+        return true;
+    }
+    DataRecord reverse;
+    // The reverse file measures the same frequencies; anything else pairs wrong data.
+    if (!reader.next_record(slots.reverse, reverse_slot, 2, reverse) ||
+        reverse.frequency != forward.frequency) {
+        mismatch = true;
+        return false;
+    }
+    s.s22 = reverse.pairs[0];
+    s.s12 = reverse.pairs[1];
+    return true;
+}
+
+}  // namespace
+
+int process_run(const RunInputs& run, FileSlots& slots) {
+    RecordReader reader;
+    RunHeader header;
+    if (!read_header(run, slots, reader, header)) return status_failure;
+
+    std::string& option_line = header.option_line;
     DataFormat format = DataFormat::ri;
-    const double z_old = read_option_line(option_line, format);
+    double z_old = read_option_line(option_line, format);
+    if (header.refused || names_other_parameters(option_line)) return status_failure;
+    if (header.keywords.has_reference) z_old = header.keywords.reference;
     // A zero, negative or non-finite old impedance makes every number meaningless.
     if (!is_usable_impedance(z_old)) return status_failure;
     rewrite_option_line(option_line, z_old, run.z_new);
@@ -87,40 +151,22 @@ int process_run(const RunInputs& run, FileSlots& slots) {
     slots.output.write_line_end();
 
     const Complex gamma = renormalisation_gamma(z_old, run.z_new);
-    RecordReader reader;
     PictureState pictures;
     TwoPort s;
     TwoPort result;
-    for (;;) {
-        std::string_view record = reader.next_data_record(slots.forward, forward_slot);
-        if (record.empty()) break;
-        s.s11.re = pop_number(record);
-        s.s11.im = pop_number(record);
-        s.s21.re = pop_number(record);
-        s.s21.im = pop_number(record);
-        if (run.single_file) {
-            s.s12.re = pop_number(record);
-            s.s12.im = pop_number(record);
-            s.s22.re = pop_number(record);
-            s.s22.im = pop_number(record);
-            // A line with only S11 and S21 describes a symmetrical, reciprocal device.
-            if (s.s12.im == 0.0 && s.s22.im == 0.0) {
-                s.s12 = s.s21;
-                s.s22 = s.s11;
-            }
-        } else {
-            std::string_view reverse = reader.next_data_record(slots.reverse, reverse_slot);
-            s.s22.re = pop_number(reverse);
-            s.s22.im = pop_number(reverse);
-            s.s12.re = pop_number(reverse);
-            s.s12.im = pop_number(reverse);
-        }
+    bool mismatch = false;
+    while (next_two_port(run, slots, reader, s, mismatch)) {
         if (format != DataFormat::ri) convert_all(s, convert_to_ri, format);
         renormalise(s, gamma, result);
         if (format != DataFormat::ri) convert_all(result, convert_from_ri, format);
         write_data_record(slots.output, pictures, reader.frequency_text(), format, result);
         // Stop at once on a full disk rather than compute what cannot be written.
         if (slots.output.failed()) return status_failure;
+    }
+    if (mismatch) {
+        // Lines already written are right, but the file would look complete: leave none.
+        slots.output.discard();
+        return status_failure;
     }
     if (slots.forward.failed() || slots.reverse.failed()) return status_failure;
     return status_ok;

@@ -5,6 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace tavrin {
 
 namespace {
@@ -147,6 +153,18 @@ char* OutputSlot::reserve_slow(std::size_t n) {
     if (file_ == nullptr || n > capacity_) return nullptr;
     flush_buffer();
     return buffer_.get();
+}
+
+bool OutputSlot::discard() {
+    used_ = 0;
+    if (file_ == nullptr) return false;
+#if defined(_WIN32)
+    const bool emptied = _chsize_s(_fileno(file_), 0) == 0;
+#else
+    const bool emptied = ftruncate(fileno(file_), 0) == 0;
+#endif
+    if (!emptied || std::fseek(file_, 0, SEEK_SET) != 0) failed_ = true;
+    return emptied;
 }
 
 bool OutputSlot::close() {

@@ -84,6 +84,9 @@ public:
     void commit(std::size_t n) { used_ += n; }
     // True once any byte could not be written.
     bool failed() const { return failed_; }
+    // Drops what was written so far and empties the file, for a run that must not leave a
+    // plausible-looking partial result behind; false when the file could not be emptied.
+    bool discard();
     // Flushes and closes; false when the file could not be written in full.
     bool close();
 

@@ -410,6 +410,28 @@ double parse_number(std::string_view text, std::size_t& scanned) {
     return parse_number(text);
 }
 
+bool is_decimal_number(std::string_view token) {
+    std::size_t i = 0;
+    const auto skip_digits = [&] {
+        const std::size_t from = i;
+        while (i < token.size() && is_digit(token[i])) ++i;
+        return i > from;
+    };
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+    bool digits = skip_digits();
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        digits = skip_digits() || digits;
+    }
+    if (!digits) return false;
+    if (i < token.size() && (token[i] == 'E' || token[i] == 'e')) {
+        ++i;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+        if (!skip_digits()) return false;
+    }
+    return i == token.size();
+}
+
 std::string canonical_number_text(double value) {
     if (value != value) return "nan";
     if (value == std::numeric_limits<double>::infinity()) return "inf";

@@ -10,34 +10,6 @@ namespace {
 
 constexpr std::string_view impedance_mark = "R ";
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Exactly one decimal number: optional sign, digits with at most one point, optional exponent.
-bool is_single_decimal(std::string_view token) {
-    std::size_t i = 0;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
-    bool digits = false;
-    while (i < token.size() && is_digit(token[i])) {
-        digits = true;
-        ++i;
-    }
-    if (i < token.size() && token[i] == '.') {
-        ++i;
-        while (i < token.size() && is_digit(token[i])) {
-            digits = true;
-            ++i;
-        }
-    }
-    if (!digits) return false;
-    if (i < token.size() && (token[i] == 'E' || token[i] == 'e')) {
-        ++i;
-        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
-        if (i >= token.size() || !is_digit(token[i])) return false;
-        while (i < token.size() && is_digit(token[i])) ++i;
-    }
-    return i == token.size();
-}
-
 std::string_view token_at(std::string_view text) {
     return text.substr(0, text.find(' '));
 }
@@ -59,6 +31,20 @@ double read_option_line(std::string& line, DataFormat& format) {
     return parse_number(text_from(line, static_cast<long long>(p) + 2));
 }
 
+bool names_other_parameters(std::string_view line) {
+    while (!line.empty()) {
+        line = trim_front_blanks(line);
+        const std::string_view word = token_at(line);
+        if (word.size() == 1 && (word[0] == 'Y' || word[0] == 'Z' || word[0] == 'H' ||
+                                 word[0] == 'G' || word[0] == 'y' || word[0] == 'z' ||
+                                 word[0] == 'h' || word[0] == 'g')) {
+            return true;
+        }
+        line.remove_prefix(word.size());
+    }
+    return false;
+}
+
 void rewrite_option_line(std::string& line, double z_old, double z_new) {
     const std::string n = canonical_number_text(z_new);
     const std::size_t p = find_text(line, impedance_mark);
@@ -74,10 +60,14 @@ void rewrite_option_line(std::string& line, double z_old, double z_new) {
     rewritten.append(text_from(line, static_cast<long long>(p + 2 + o.size())));
 
     // Replacing exactly as many characters as z_old's canonical text has is right for
-    // '50' or '50.0', but would turn 'R 050' into 'R 750' or 'R 50.0' into 'R 25.5.0'.
-    // When the number left after "R " is not the new impedance, replace the whole token.
+    // '50' or '50.0', but would turn 'R 050' into 'R 750', 'R 50.0' into 'R 25.5.0' or
+    // 'R   50' into 'R 75 50'. Unless it replaced part of one token and left exactly the new
+    // impedance there, the blanks after "R " and the whole token are replaced instead.
+    const std::string_view replaced = left_text(text_from(line, static_cast<long long>(p) + 2),
+                                                static_cast<long long>(o.size()));
     const std::string_view written = token_at(text_from(rewritten, static_cast<long long>(p) + 2));
-    if (!(is_single_decimal(written) && parse_number(written) == parse_number(n))) {
+    if (replaced.find(' ') != std::string_view::npos || !is_decimal_number(written) ||
+        parse_number(written) != parse_number(n)) {
         const std::string_view after_mark = text_from(line, static_cast<long long>(p) + 2);
         const std::string_view from_token = trim_front_blanks(after_mark);
         const std::string_view tail = from_token.substr(token_at(from_token).size());

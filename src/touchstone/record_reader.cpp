@@ -1,16 +1,114 @@
 #include "touchstone/record_reader.hpp"
 
+#include "support/text.hpp"
+#include "text/number_text.hpp"
+#include "touchstone/keyword_line.hpp"
 #include "touchstone/line_tokens.hpp"
 
 namespace tavrin {
 
-std::string_view RecordReader::next_data_record(InputSlot& input, int slot) {
-    const int index = slot == reverse_slot ? 1 : 0;
-    std::string& line = lines_[index];
-    double& last = last_frequency_[index];
+namespace {
+
+// Reads the next cleaned, non-empty line; false at end of file.
+bool read_cleaned_line(InputSlot& input, std::string& line) {
     while (input.read_line(line)) {
         clean_line(line);
-        if (line.empty()) continue;  // blank or comment-only line
+        if (!line.empty()) return true;
+    }
+    return false;
+}
+
+// The impedances of a '[Reference]' keyword, gathered from its own line and, while fewer than
+// two have been found, from the lines after it. Three or more cannot belong to a two-port.
+struct ReferenceValues {
+    double values[2] = {0.0, 0.0};
+    int count = 0;
+    bool too_many = false;
+
+    void take_numbers(std::string_view text) {
+        while (!text.empty()) {
+            const double value = pop_number(text);
+            if (count == 2) {
+                too_many = true;
+                return;
+            }
+            values[count++] = value;
+        }
+    }
+};
+
+}  // namespace
+
+FileKeywords RecordReader::read_keyword_lines(InputSlot& input, int slot) {
+    SlotState& s = state(slot);
+    FileKeywords keywords;
+    std::string& line = s.line;
+    bool have_line = false;  // line holds a keyword line met while reading reference values
+    for (;;) {
+        if (!have_line && !read_cleaned_line(input, line)) break;
+        have_line = false;
+        if (!is_keyword_line(line)) {
+            s.has_pending = true;  // the first data line: next_data_record starts with it
+            break;
+        }
+        const FileKeyword keyword = keyword_of(line);
+        const std::string_view value = keyword_value(line);
+        if (keyword == FileKeyword::reference) {
+            ReferenceValues reference;
+            reference.take_numbers(value);
+            while (reference.count < 2 && read_cleaned_line(input, line)) {
+                if (is_keyword_line(line)) {
+                    have_line = true;
+                    break;
+                }
+                reference.take_numbers(line);
+            }
+            // One value stands for both ports.
+            if (reference.count == 1) reference.values[1] = reference.values[0];
+            const bool same = reference.values[0] == reference.values[1];
+            if (reference.count == 0 || reference.too_many || !same ||
+                (keywords.has_reference && keywords.reference != reference.values[0])) {
+                keywords.refused = true;
+            } else {
+                keywords.has_reference = true;
+                keywords.reference = reference.values[0];
+            }
+        } else if (keyword == FileKeyword::two_port_data_order) {
+            if (keyword_value_is(value, "12_21")) {
+                keywords.order_12_21 = true;
+            } else if (keyword_value_is(value, "21_12")) {
+                keywords.order_12_21 = false;
+            } else {
+                keywords.refused = true;  // an order we cannot know is no order to guess
+            }
+        } else if (keyword == FileKeyword::number_of_ports) {
+            if (!is_decimal_number(value) || parse_number(value) != 2.0) keywords.refused = true;
+        } else if (keyword == FileKeyword::matrix_format) {
+            if (!keyword_value_is(value, "FULL")) keywords.refused = true;
+        } else if (keyword == FileKeyword::mixed_mode_order) {
+            keywords.refused = true;
+        } else if (keyword == FileKeyword::ends_network_data) {
+            // Noise data or the end before any network data: the file has no records.
+            s.no_data = true;
+            break;
+        }
+        // Every other keyword (version, counts, '[Network Data]', unknown ones) says nothing
+        // the conversion needs.
+    }
+    s.order_12_21 = keywords.order_12_21;
+    return keywords;
+}
+
+std::string_view RecordReader::next_data_record(InputSlot& input, int slot) {
+    SlotState& s = state(slot);
+    if (s.no_data) return {};
+    std::string& line = s.line;
+    for (;;) {
+        if (s.has_pending) {
+            s.has_pending = false;
+        } else if (!read_cleaned_line(input, line)) {
+            return {};
+        }
         const std::size_t blank = line.find(' ');
         if (blank == std::string::npos) {
             frequency_text_.clear();
@@ -19,14 +117,48 @@ std::string_view RecordReader::next_data_record(InputSlot& input, int slot) {
         }
         std::string_view rest(line);
         const double frequency = pop_number(rest);
-        if (frequency == last) continue;  // a repeated frequency is dropped
-        if (frequency > last) {
-            last = frequency;
+        if (frequency == s.last_frequency) {
+            // A DC point written as a number is data, once: the first record may be at 0 Hz.
+            const bool zero_written =
+                is_decimal_number(std::string_view(line).substr(0, blank));
+            if (!s.data_started && zero_written) {
+                s.data_started = true;
+                return rest;
+            }
+            // After data at 0 Hz a non-number (a keyword, say) ends the data as any drop does.
+            if (s.data_started && frequency == 0.0 && !zero_written) return {};
+            continue;  // a repeated frequency is dropped
+        }
+        if (frequency > s.last_frequency) {
+            s.last_frequency = frequency;
+            s.data_started = true;
             return rest;
         }
         return {};  // a drop in frequency ends the data; NaN lands here too
     }
-    return {};
+}
+
+bool RecordReader::next_record(InputSlot& input, int slot, int pairs, DataRecord& record) {
+    std::string_view rest = next_data_record(input, slot);
+    if (rest.empty()) return false;
+    const SlotState& s = state(slot);
+    record.frequency = s.last_frequency;
+    // Where each pair of the line goes in S11, S21, S12, S22 order.
+    static constexpr int as_written[4] = {0, 1, 2, 3};
+    static constexpr int order_12_21[4] = {0, 2, 1, 3};
+    const int* const target = s.order_12_21 ? order_12_21 : as_written;
+    // With S11, S12, S21, S22 on a line, the first two of S11, S21 order need three pairs.
+    const int taken = s.order_12_21 && pairs == 2 ? 3 : pairs;
+    for (Complex& pair : record.pairs) pair = Complex{};
+    record.tokens = 0;
+    for (int k = 0; k < taken; ++k) {
+        Complex& pair = record.pairs[target[k]];
+        record.tokens += rest.empty() ? 0 : 1;
+        pair.re = pop_number(rest);
+        record.tokens += rest.empty() ? 0 : 1;
+        pair.im = pop_number(rest);
+    }
+    return true;
 }
 
 }  // namespace tavrin

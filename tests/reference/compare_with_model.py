@@ -19,6 +19,7 @@ OPTION_LINES = [
     "# GHz S RI R 50", "# MHZ S MA R 75", "# hz s db r 50.0", "# GHZ S RI R 050", "# GHZ S MA",
     "#", "# KHZ S DB R 25 ! from the analyser", "# GHZ S RI R 5e1", "#\tGHZ\tS\tRI\tR\t50",
     "# GHZ S RI R 50 DB", "# GHZ S MA R 0", "# GHZ S RI R (50+50j)", "# GHZ S DB R  50",
+    "# GHz S MA R     50", "# GHZ Z RI R 50", "# MHZ y ma", "# GHZ S DB R   50 ! x",
 ]
 IMPEDANCES = ["75", "25", "50", "12.5", "1e3", "0.001", "100ohm", "33.3333333333", "1e-320",
               "0", "nan", "inf", "50.000000000000007"]
@@ -40,15 +41,24 @@ def number(rng, kind):
     return f"{rng.uniform(-1, 1) * scale:.{digits}g}"
 
 
-def data_lines(rng, fmt, count, pairs):
-    lines = []
-    f = rng.choice([0.0, 0.5, 1e6])
+def frequencies(rng, count):
+    """Frequency tokens as exporters write them, rising, with the odd repeat or drop."""
+    tokens = []
+    f = rng.choice([0.0, 0.0, 0.5, 1e6])
     for i in range(count):
-        if rng.random() > 0.05 or i == 0:
+        if i == 0 and f == 0.0 and rng.random() < 0.5:
+            pass  # a DC point first
+        elif rng.random() > 0.05 or i == 0:
             f += rng.choice([0.25, 1, 1e6, 1.5e9])
         elif rng.random() < 0.3:
             f -= 1  # a drop: the data ends here
-        token = rng.choice([repr(f), f"{f:.6E}", repr(f).replace(".", ",")])
+        tokens.append(rng.choice([repr(f), f"{f:.6E}", repr(f).replace(".", ",")]))
+    return tokens
+
+
+def data_lines(rng, fmt, tokens, pairs):
+    lines = []
+    for token in tokens:
         values = []
         for _ in range(pairs):
             values.append(number(rng, "db" if fmt == "DB" else "num"))
@@ -65,6 +75,32 @@ def data_lines(rng, fmt, count, pairs):
     return lines
 
 
+def reverse_tokens(rng, tokens):
+    """Usually the forward file's frequencies; sometimes one missing, one more, or fewer."""
+    tokens = list(tokens)
+    roll = rng.random()
+    if roll < 0.08 and tokens:
+        del tokens[rng.randrange(len(tokens))]
+    elif roll < 0.12:
+        tokens = tokens[: rng.randint(0, len(tokens))]
+    elif roll < 0.16:
+        tokens.append(repr(1e12))
+    return tokens
+
+
+KEYWORDS = ["[Version] 2.0", "[Number of Ports] 2", "[Two-Port Data Order] 12_21",
+            "[Two-Port Data Order] 21_12", "[Number of Frequencies] 3", "[Reference] 50",
+            "[Reference] 75 75", "[Reference]\n50\n50", "[Reference] 50 75",
+            "[Matrix Format] Full", "[Matrix Format] Upper", "[Network Data]",
+            "[Number of Ports] 3", "[Noise Data]", "[Mixed-Mode Order] D2,1"]
+
+
+def keyword_block(rng):
+    if rng.random() > 0.15:
+        return []
+    return [rng.choice(KEYWORDS) for _ in range(rng.randint(1, 4))]
+
+
 def touchstone(rng, option, body):
     header = ["! generated", "!", "  # not the option line"] if rng.random() < 0.5 else []
     ending = rng.choice(["\n", "\r\n"])
@@ -78,10 +114,13 @@ def one_case(rng, tool, folder):
     fmt = "DB" if "DB" in upper else ("RI" if "RI" in upper else "MA")
     single = rng.random() < 0.6
     count = rng.randint(0, 40)
-    files = {"f": touchstone(rng, option if single else rng.choice(OPTION_LINES),
-                             data_lines(rng, fmt, count, 4 if single else 2))}
+    tokens = frequencies(rng, count)
+    forward_option = option if single else rng.choice(OPTION_LINES)
+    files = {"f": touchstone(rng, forward_option, keyword_block(rng) +
+                             data_lines(rng, fmt, tokens, 4 if single else 2))}
     if not single:
-        files["r"] = touchstone(rng, option, data_lines(rng, fmt, rng.randint(0, count + 2), 2))
+        files["r"] = touchstone(rng, option, keyword_block(rng) +
+                                data_lines(rng, fmt, reverse_tokens(rng, tokens), 2))
     arguments = ["f", "f" if single else "r", "out", rng.choice(IMPEDANCES)]
     results = {}
     for who in ("tool", "model"):
@@ -101,6 +140,8 @@ def one_case(rng, tool, folder):
                 os.chdir(here)
         output = os.path.join(work, "out.s2p")
         data = open(output, "rb").read() if os.path.exists(output) and status == 0 else None
+        if who == "tool" and status != 0 and os.path.exists(output) and os.path.getsize(output):
+            data = b"status 1 with a non-empty output"
         results[who] = (status, data)
     return files, arguments, results
 
@@ -111,10 +152,12 @@ def main():
     seed = int(sys.argv[3]) if len(sys.argv) > 3 else 1
     rng = random.Random(seed)
     failures = 0
+    statuses = {0: 0, 1: 0}
     for case in range(cases):
         folder = tempfile.mkdtemp(prefix="tavrin-model-")
         try:
             files, arguments, results = one_case(rng, tool, folder)
+            statuses[results["tool"][0]] = statuses.get(results["tool"][0], 0) + 1
             if results["tool"] != results["model"]:
                 failures += 1
                 keep = folder + "-kept"
@@ -130,6 +173,7 @@ def main():
                         break
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+    print(f"status 0 in {statuses[0]} cases, status 1 in {statuses[1]}")
     print(f"{cases - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -90,9 +90,77 @@ def pop_number(text):
     return value, ("" if blank < 0 else text[blank:].lstrip(" "))
 
 
+SINGLE_DECIMAL = re.compile(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\Z")
+
+
+def next_cleaned(lines):
+    while lines:
+        line = clean_line(lines.pop(0))
+        if line:
+            return line
+    return None
+
+
+def keyword_lines(lines):
+    """Reads the Touchstone 2.0 keyword lines before the first data line (left in lines).
+    Gives (order_12_21, reference or None, refused, no_data)."""
+    order, reference, refused = False, None, False
+    pending = None
+    while True:
+        line = pending if pending is not None else next_cleaned(lines)
+        pending = None
+        if line is None:
+            return order, reference, refused, False
+        if not line.startswith("["):
+            lines.insert(0, line)
+            return order, reference, refused, False
+        close = line.find("]")
+        name = (line[1:] if close < 0 else line[1:close]).replace(" ", "").upper()
+        value = "" if close < 0 else line[close + 1 :].strip(" ")
+        if name == "REFERENCE":
+            values = []
+            def take(text):
+                while text:
+                    x, text = pop_number(text)
+                    values.append(x)
+            take(value)
+            while len(values) < 2:
+                line = next_cleaned(lines)
+                if line is None:
+                    break
+                if line.startswith("["):
+                    pending = line
+                    break
+                take(line)
+            if len(values) == 1:
+                values.append(values[0])
+            if (not values or len(values) > 2 or values[0] != values[1]
+                    or (reference is not None and reference != values[0])):
+                refused = True
+            else:
+                reference = values[0]
+        elif name == "TWO-PORTDATAORDER":
+            if value.upper() == "12_21":
+                order = True
+            elif value.upper() == "21_12":
+                order = False
+            else:
+                refused = True
+        elif name == "NUMBEROFPORTS":
+            if not (SINGLE_DECIMAL.match(value) and float(value) == 2.0):
+                refused = True
+        elif name == "MATRIXFORMAT":
+            refused = refused or value.upper() != "FULL"
+        elif name == "MIXED-MODEORDER":
+            refused = True
+        elif name in ("NOISEDATA", "END"):
+            return order, reference, refused, True
+
+
 class Reader:
     def __init__(self):
         self.last = {1: 0.0, 2: 0.0}
+        self.started = {1: False, 2: False}
         self.frequency_text = ""
 
     def next_record(self, lines, slot):
@@ -104,12 +172,38 @@ class Reader:
             self.frequency_text = "" if blank < 0 else line[:blank]
             f, rest = pop_number(line)
             if f == self.last[slot]:
+                zero_written = bool(SINGLE_DECIMAL.match(line if blank < 0 else line[:blank]))
+                if not self.started[slot] and zero_written:
+                    self.started[slot] = True
+                    return rest
+                if self.started[slot] and f == 0 and not zero_written:
+                    return ""
                 continue
             if f > self.last[slot]:
                 self.last[slot] = f
+                self.started[slot] = True
                 return rest
             return ""
         return ""
+
+
+def take_pairs(rec, count, order_12_21):
+    """The first count pairs in S11, S21, S12, S22 order, and the tokens among those taken."""
+    taken = 3 if order_12_21 and count == 2 else count
+    target = [0, 2, 1, 3] if order_12_21 else [0, 1, 2, 3]
+    pairs = [(0.0, 0.0)] * 4
+    tokens = 0
+    for k in range(taken):
+        tokens += 1 if rec else 0
+        a, rec = pop_number(rec)
+        tokens += 1 if rec else 0
+        b, rec = pop_number(rec)
+        pairs[target[k]] = (a, b)
+    return pairs, tokens
+
+
+def names_other_parameters(cleaned):
+    return any(word.upper() in ("Y", "Z", "H", "G") for word in cleaned.split(" "))
 
 
 def read_option_line(line):
@@ -124,9 +218,6 @@ def read_option_line(line):
     return line, fmt, (50.0 if p < 0 else parse_number(line[p + 2 :]))
 
 
-SINGLE_DECIMAL = re.compile(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\Z")
-
-
 def rewrite_option_line(line, z_old, z_new):
     n = canonical_number_text(z_new)
     p = line.find("R ")
@@ -135,7 +226,8 @@ def rewrite_option_line(line, z_old, z_new):
     o = canonical_number_text(z_old)
     rewritten = line[: p + 2] + n + line[p + 2 + len(o) :]
     token = rewritten[p + 2 :].split(" ")[0]
-    if SINGLE_DECIMAL.match(token) and parse_number(token) == parse_number(n):
+    replaced = line[p + 2 : p + 2 + len(o)]
+    if " " not in replaced and SINGLE_DECIMAL.match(token) and parse_number(token) == parse_number(n):
         return rewritten
     after = line[p + 2 :].lstrip(" ")
     return line[: p + 2] + n + after[len(after.split(" ")[0]) :]
@@ -311,36 +403,42 @@ def run(forward, reverse, output, impedance):
     option = skip_to_option_line(f_lines)
     if option is None:
         return 1
+    f_order, reference, refused, f_none = keyword_lines(f_lines)
+    r_order, r_none = False, False
     if not single:
+        refused = refused or names_other_parameters(clean_line(option))
         option = skip_to_option_line(r_lines)
         if option is None:
             return 1
+        r_order, reference, r_refused, r_none = keyword_lines(r_lines)
+        refused = refused or r_refused
     line, fmt, z_old = read_option_line(option)
+    if refused or names_other_parameters(line):
+        return 1
+    if reference is not None:
+        z_old = reference
     if not (math.isfinite(z_old) and z_old > 0):
         return 1
     out = [rewrite_option_line(line, z_old, z_new) + "\r\n"]
     gamma = (float((LD(z_old) - LD(z_new)) / (LD(z_old) + LD(z_new))), 0.0)
     reader = Reader()
     while True:
-        rec = reader.next_record(f_lines, 1)
+        rec = "" if f_none else reader.next_record(f_lines, 1)
         if not rec:
             break
-        v = []
-        for _ in range(8 if single else 4):
-            x, rec = pop_number(rec)
-            v.append(x)
-        s11, s21 = (v[0], v[1]), (v[2], v[3])
+        f_frequency = reader.last[1]
+        pairs, tokens = take_pairs(rec, 4 if single else 2, f_order)
+        s11, s21 = pairs[0], pairs[1]
         if single:
-            s12, s22 = (v[4], v[5]), (v[6], v[7])
-            if s12[1] == 0 and s22[1] == 0:
+            s12, s22 = pairs[2], pairs[3]
+            if tokens <= 5:
                 s12, s22 = s21, s11
         else:
-            rev = reader.next_record(r_lines, 2)
-            w = []
-            for _ in range(4):
-                x, rev = pop_number(rev)
-                w.append(x)
-            s22, s12 = (w[0], w[1]), (w[2], w[3])
+            rev = "" if r_none else reader.next_record(r_lines, 2)
+            if not rev or reader.last[2] != f_frequency:
+                return 1
+            w, _ = take_pairs(rev, 2, r_order)
+            s22, s12 = w[0], w[1]
         params = [s11, s21, s12, s22]
         if fmt != RI:
             params = [to_ri(p, fmt) for p in params]

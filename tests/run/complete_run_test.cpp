@@ -108,13 +108,20 @@ TEST(CompleteRun, SameImpedanceGivesTheInputBackInEveryFormat) {
         {"# GHZ S MA R 50\n2 0.5 -45.5 0.25 135 0.125 -179.5 0.0625 12.345678901\n",
          {"# GHZ S MA R 50", "2  0.500000000  -45.500000000  0.250000000  135.000000000  "
                              "0.125000000 -179.500000000  0.062500000   12.345678901"}},
-        // Only S11 and S21 given: S12 := S21 and S22 := S11.
+        // Only S11 and S21 given (at most five numbers): S12 := S21 and S22 := S11.
         {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2\n",
          {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.100000000 "
                              " 0.200000000  0.500000000  0.000000000"}},
-        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2 0.3 0 0.4 0\n",
+        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2 0.3\n",
          {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.100000000 "
                              " 0.200000000  0.500000000  0.000000000"}},
+        // Written zeros are data: a real-valued network, and a unilateral one with S12 short.
+        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2 0.3 0 0.4 0\n",
+         {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.300000000 "
+                             " 0.000000000  0.400000000  0.000000000"}},
+        {"# GHZ S RI R 50\n1 0.5 0 0.1 0.2 0.3 0\n",
+         {"# GHZ S RI R 50", "1  0.500000000  0.000000000  0.100000000  0.200000000  0.300000000 "
+                             " 0.000000000  0.000000000  0.000000000"}},
     };
     for (const Case& c : cases) {
         const Conversion run = convert(c.input, "", "50");
@@ -160,30 +167,72 @@ TEST(CompleteRun, DecibelDataMatchesTheClosedForm) {
     }
 }
 
-TEST(CompleteRun, TwoFileRunWithAShorterReverseFileReadsTheMissingPairsAsZero) {
+TEST(CompleteRun, TwoFileRunPairsRecordsByFrequencyOrRefuses) {
     const std::string forward =
         "# GHZ S RI R 50\n1 0.1 0.2 0.9 -0.1\n2 0.2 0.1 0.8 -0.2\n3 0.3 0 0.7 -0.3\n";
-    const std::string reverse = "# GHZ S RI R 50\n1 0.3 -0.4 0.05 0\n";
-    const Conversion run = convert(forward, reverse, "75");
-    ASSERT_EQ(run.status, 0);
-    const auto lines = output_lines(run.output);
+    // The same frequencies in another notation pair up; the first line is the worked example.
+    const Conversion paired = convert(
+        forward, "# GHZ S RI R 50\n1.0 0.3 -0.4 0.05 0\n2e0 0.3 -0.4 0.05 0\n3 0.3 -0.4 0.05 0\n",
+        "75");
+    ASSERT_EQ(paired.status, 0);
+    const auto lines = output_lines(paired.output);
     ASSERT_EQ(lines.size(), 4u);
-    // The first line is the worked example: reverse pairs are S22 then S12.
     EXPECT_EQ(lines[1],
-              "1 -0.100652412  0.198489864  0.930023055 -0.145383639  0.051924336 -0.002307498  "
+              "1.0 -0.100652412  0.198489864  0.930023055 -0.145383639  0.051924336 -0.002307498  "
               "0.079354955 -0.433832163");
-    const long double forward_rows[2][4] = {{0.2, 0.1, 0.8, -0.2}, {0.3, 0, 0.7, -0.3}};
-    for (int i = 0; i < 2; ++i) {
-        const auto& f = forward_rows[i];
-        const auto s = closed_form(Cx(f[0], f[1]), Cx(f[2], f[3]), 0, 0, 50, 75);
-        const auto got = numbers_of(lines[2 + i]);
-        ASSERT_EQ(got.size(), 9u);
-        // With the reverse data ended, the forward line's frequency token stands.
-        EXPECT_EQ(got[0], 2 + i);
-        for (int p = 0; p < 4; ++p) {
-            EXPECT_NEAR(got[1 + 2 * p], s[p].real(), 1e-9L);
-            EXPECT_NEAR(got[2 + 2 * p], s[p].imag(), 1e-9L);
-        }
+    EXPECT_EQ(lines[2].substr(0, 4), "2e0 ");
+
+    // Reverse data that ends early, skips a frequency or holds another one would put S22 and
+    // S12 on the wrong frequency: status 1 and no output lines, not even those already written.
+    for (const std::string reverse :
+         {"# GHZ S RI R 50\n1 0.3 -0.4 0.05 0\n",
+          "# GHZ S RI R 50\n1 0.3 -0.4 0.05 0\n3 0.3 -0.4 0.05 0\n",
+          "# GHZ S RI R 50\n1 0.3 -0.4 0.05 0\n2.5 0.3 -0.4 0.05 0\n3 0.3 -0.4 0.05 0\n"}) {
+        const Conversion run = convert(forward, reverse, "75");
+        EXPECT_EQ(run.status, 1) << reverse;
+        EXPECT_EQ(run.output, "") << reverse;
+    }
+}
+
+TEST(CompleteRun, ReadsTouchstoneTwoFilesAsTheyMeanIt) {
+    // [Reference] 75 with z_new 75: gamma = 0, so the numbers pass through, and the 12_21
+    // order (S11 S12 S21 S22 on the line) comes out in S11 S21 S12 S22 order.
+    const std::string file =
+        "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 2\n[Two-Port Data Order] 12_21\n"
+        "[Number of Frequencies] 2\n[Reference]\n75 75\n[Network Data]\n"
+        "0 0.5 0 0.01 0 3 0 0.25 0\n1 0.5 0.1 0.01 0.02 3 0.3 0.25 0.4\n[End]\n";
+    const Conversion run = convert(file, "", "75");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output,
+              crlf_lines({"# GHZ S RI R 75",
+                          "0  0.500000000  0.000000000  3.000000000  0.000000000  0.010000000 "
+                          " 0.000000000  0.250000000  0.000000000",
+                          "1  0.500000000  0.100000000  3.000000000  0.300000000  0.010000000 "
+                          " 0.020000000  0.250000000  0.400000000"}));
+}
+
+TEST(CompleteRun, RefusesDataItCannotRenormaliseHonestly) {
+    const std::string data = "1 0.1 0.2 0.9 -0.1 0.05 0 0.3 -0.4\n";
+    struct Case {
+        const char* name;
+        std::string forward;
+        std::string reverse;
+    };
+    const std::vector<Case> cases = {
+        {"impedance parameters", "# GHZ Z RI R 50\n" + data, ""},
+        {"admittance parameters", "# ghz y ma\n" + data, ""},
+        {"a forward file of hybrid parameters", "# GHZ H RI R 50\n" + data, "# GHZ S RI R 50\n" + data},
+        {"two different references", "# GHZ S RI\n[Reference] 50 75\n" + data, ""},
+        {"three ports", "# GHZ S RI\n[Number of Ports] 3\n" + data, ""},
+        {"a reverse file with a lower matrix", "# GHZ S RI\n" + data,
+         "# GHZ S RI\n[Matrix Format] Lower\n" + data},
+        {"mixed-mode data", "# GHZ S RI\n[Mixed-Mode Order] D2,1 C2,1\n" + data, ""},
+        {"a reference of 0", "# GHZ S RI R 50\n[Reference] 0\n" + data, ""},
+    };
+    for (const Case& c : cases) {
+        const Conversion run = convert(c.forward, c.reverse, "75");
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_EQ(run.output, "") << c.name;
     }
 }
 

@@ -64,7 +64,23 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"# GHZ S RI R 50.00 ! x", 25.5, DataFormat::ri, 50, "# GHZ S RI R 25.5"},
         OptionCase{"# GHZ S MA R 50OHM", 75, DataFormat::ma, 50, "# GHZ S MA R 75"},
         OptionCase{"# GHZ S RI R 5E1 X", 100, DataFormat::ri, 50, "# GHZ S RI R 100 X"},
-        OptionCase{"# GHZ S RI R 50.5", 75, DataFormat::ri, 50.5, "# GHZ S RI R 75"}));
+        OptionCase{"# GHZ S RI R 50.5", 75, DataFormat::ri, 50.5, "# GHZ S RI R 75"},
+        OptionCase{"# GHz S MA R     50", 75, DataFormat::ma, 50, "# GHZ S MA R 75"},
+        OptionCase{"# GHz S MA R   50 X", 75, DataFormat::ma, 50, "# GHZ S MA R 75 X"},
+        OptionCase{"# HZ S RI R 100 X", 50, DataFormat::ri, 100, "# HZ S RI R 50 X"}));
+
+TEST(OptionLine, RecognisesOtherParameterTypesByWholeWords) {
+    struct Case {
+        const char* line;
+        bool other;
+    };
+    for (const Case& c : {Case{"# GHZ Z RI R 50", true}, Case{"# GHZ Y RI", true},
+                          Case{"# HZ H MA", true}, Case{"# G", true}, Case{"# GHZ S RI R 50", false},
+                          Case{"# GHZ S MA R 50 ZZ", false}, Case{"#Z RI", false},
+                          Case{"# GHZ S DB R 50", false}, Case{"", false}}) {
+        EXPECT_EQ(names_other_parameters(c.line), c.other) << c.line;
+    }
+}
 
 }  // namespace
 }  // namespace tavrin

@@ -43,7 +43,11 @@ TEST(RecordReader, DeliversRecordsInRisingFrequencyOrder) {
         {"blank and comment lines are skipped",
          "\n! c\n1 0.1 0.2\n   \n\t! x\n2 0.3\n", {"0.1 0.2", "0.3", ""}},
         {"a repeated frequency is dropped", "1 a\n1 b\n2 c\n", {"a", "c", ""}},
-        {"a frequency of 0 first is a repeat of the start", "0 z\n1 a\n", {"a", ""}},
+        {"a first line at 0 Hz is the DC point", "0 z\n1 a\n", {"z", "a", ""}},
+        {"a second line at 0 Hz is a repeat", "0.0 z\n-0 y\n1 a\n", {"z", "a", ""}},
+        {"only a DC point", "0 z\n", {"z", ""}},
+        {"a non-number after the DC point ends the data", "0 z\nx 1\n1 a\n", {"z", ""}},
+        {"a zero not written as a decimal is no DC point", "0x0 z\n&H0 y\n1 a\n", {"a", ""}},
         {"a negative first frequency ends the data", "-1 a\n2 b\n", {""}},
         {"a drop ends the data: two sweeps", "1 a\n2 b\n1 c\n2 d\n", {"a", "b", ""}},
         {"a non-number is frequency 0: dropped at the start", "x 1\n1 a\n", {"a", ""}},
@@ -98,6 +102,93 @@ TEST(RecordReader, SlotsHaveTheirOwnMemoryButShareTheFrequencyText) {
     EXPECT_EQ(reader.next_data_record(forward, forward_slot), "");
     EXPECT_EQ(reader.next_data_record(reverse, reverse_slot), "");
     EXPECT_EQ(reader.frequency_text(), "2");
+}
+
+// A Touchstone 2.0 file after its option line: keyword lines, then the data.
+struct KeywordCase {
+    const char* name;
+    std::string file;
+    FileKeywords expected;
+    std::vector<std::string> records;  // what next_data_record gives afterwards
+};
+
+TEST(RecordReader, ReadsKeywordLinesBeforeTheData) {
+    const FileKeywords none;
+    FileKeywords reordered;
+    reordered.order_12_21 = true;
+    FileKeywords at_75;
+    at_75.has_reference = true;
+    at_75.reference = 75;
+    FileKeywords refused;
+    refused.refused = true;
+    const std::vector<KeywordCase> cases = {
+        {"version 1 data", "! c\n\n1 a\n2 b\n", none, {"a", "b", ""}},
+        {"skipped keywords", "[Number of Ports] 2\n[Number of Frequencies] 2\n[Network Data]\n1 a\n",
+         none, {"a", ""}},
+        {"pair order, any case and blanks", "[two-port  data order] 12_21\n1 a\n", reordered, {"a", ""}},
+        {"the usual pair order", "[Two-Port Data Order] 21_12\n1 a\n", none, {"a", ""}},
+        {"one reference for both ports", "[Reference] 75\n[Network Data]\n1 a\n", at_75, {"a", ""}},
+        {"two equal references", "[Reference] 75 75.0\n1 a\n", at_75, {"a", ""}},
+        {"references continued on later lines", "[Reference]\n75 ! port 1\n\n75\n1 a\n", at_75,
+         {"a", ""}},
+        {"different references", "[Reference] 50 75\n1 a\n", refused, {"a", ""}},
+        {"a reference on too many values", "[Reference] 50\n1 a b\n2 c\n", refused, {"c", ""}},
+        {"three ports", "[Number of Ports] 3\n1 a\n", refused, {"a", ""}},
+        {"a triangular matrix", "[Matrix Format] Lower\n1 a\n", refused, {"a", ""}},
+        {"mixed-mode data", "[Mixed-Mode Order] D2,1 C2,1\n1 a\n", refused, {"a", ""}},
+        {"an unknown pair order", "[Two-Port Data Order] 12-21\n1 a\n", refused, {"a", ""}},
+        {"noise data before any network data", "[Noise Data]\n1 a b c d\n", none, {""}},
+        {"a keyword after the data ends it", "[Network Data]\n1 a\n[End]\n2 b\n", none, {"a", ""}},
+    };
+    for (const KeywordCase& c : cases) {
+        InputSlot input;
+        input.open_memory(c.file);
+        RecordReader reader;
+        const FileKeywords got = reader.read_keyword_lines(input, forward_slot);
+        EXPECT_EQ(got.order_12_21, c.expected.order_12_21) << c.name;
+        EXPECT_EQ(got.has_reference, c.expected.has_reference) << c.name;
+        EXPECT_EQ(got.reference, c.expected.reference) << c.name;
+        EXPECT_EQ(got.refused, c.expected.refused) << c.name;
+        std::vector<std::string> records;
+        for (int i = 0; i < 10; ++i) {
+            records.emplace_back(reader.next_data_record(input, forward_slot));
+            if (records.back().empty()) break;
+        }
+        EXPECT_EQ(records, c.records) << c.name;
+    }
+}
+
+TEST(RecordReader, RecordsComeInS11S21S12S22OrderWithTheirTokenCount) {
+    struct Case {
+        const char* name;
+        std::string file;
+        int pairs;
+        double expected[8];
+        int tokens;
+    };
+    const std::vector<Case> cases = {
+        {"as written", "1 1 2 3 4 5 6 7 8 9\n", 4, {1, 2, 3, 4, 5, 6, 7, 8}, 8},
+        {"a short line", "1 1 2 3 4 5\n", 4, {1, 2, 3, 4, 5, 0, 0, 0}, 5},
+        {"two pairs of four", "1 1 2 3 4 5 6 7 8\n", 2, {1, 2, 3, 4, 0, 0, 0, 0}, 4},
+        {"12_21 order", "[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 4,
+         {1, 2, 5, 6, 3, 4, 7, 8}, 8},
+        {"12_21 order, first two pairs", "[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 2,
+         {1, 2, 5, 6, 3, 4, 0, 0}, 6},
+    };
+    for (const Case& c : cases) {
+        InputSlot input;
+        input.open_memory(c.file);
+        RecordReader reader;
+        reader.read_keyword_lines(input, forward_slot);
+        DataRecord record;
+        ASSERT_TRUE(reader.next_record(input, forward_slot, c.pairs, record)) << c.name;
+        EXPECT_EQ(record.frequency, 1.0) << c.name;
+        EXPECT_EQ(record.tokens, c.tokens) << c.name;
+        for (int k = 0; k < 8; ++k) {
+            const Complex& pair = record.pairs[k / 2];
+            EXPECT_EQ(k % 2 == 0 ? pair.re : pair.im, c.expected[k]) << c.name << " number " << k;
+        }
+    }
 }
 
 }  // namespace
