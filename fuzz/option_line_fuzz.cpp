@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_support.hpp"
-#include "network/data_format.hpp"
+#include "network/conversions.hpp"
 #include "text/number_text.hpp"
 #include "touchstone/option_line.hpp"
 
@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [raw, z_text] = tavrin::fuzz::split_at(tavrin::fuzz::as_text(data, size), "\n");
     const double z_new = tavrin::parse_number(z_text);
 
-    std::string line(raw);
-    tavrin::DataFormat format = tavrin::DataFormat::ri;
-    const double z_old = tavrin::read_option_line(line, format);
+    const tavrin::OptionLine option = tavrin::read_option_line(std::string(raw));
+    const tavrin::DataFormat format = option.format->format;
+    const double z_old = option.z_old;
     const std::string normal = expected_normal_form(raw);
-    require(line == normal, "the option line is cleaned and upper-cased", raw);
+    require(option.text == normal, "the option line is cleaned and upper-cased", raw);
 
     const tavrin::DataFormat expected_format =
         normal.find("DB") != std::string::npos   ? tavrin::DataFormat::db
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mark == std::string::npos ? 50.0 : tavrin::parse_number(std::string_view(normal).substr(mark + 2));
     require(same_value(z_old, expected_z_old), "z_old is the number after 'R ', else 50", normal);
 
-    tavrin::rewrite_option_line(line, z_old, z_new);
+    const std::string line = tavrin::rewrite_option_line(option, z_old, z_new);
     const std::string n = tavrin::canonical_number_text(z_new);
     if (mark == std::string::npos) {
         require(line == normal + " R " + n, "without 'R ' the entry is appended", line);

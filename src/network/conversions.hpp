@@ -2,9 +2,11 @@
 #pragma once
 
 #include "network/complex.hpp"
-#include "network/data_format.hpp"
 
 namespace tavrin {
+
+// How a data line writes each pair: real/imaginary, magnitude/angle, or dB/angle.
+enum class DataFormat : int { ri = 0, ma = 1, db = 2 };
 
 // (magnitude or dB, angle in degrees) -> (re, im). DB selects the dB rules, anything else MA.
 void convert_to_ri(Complex& pair, DataFormat format);

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "run/console_window.hpp"
-#include "text/number_text.hpp"
 #include "text/prompted_input.hpp"
 
 namespace tavrin {
@@ -26,8 +25,6 @@ bool ask(Console& console, InputContext& context, std::string_view prompt, Accep
     }
 }
 
-std::string with_extension(const std::string& name) { return name + std::string(s2p_extension); }
-
 }  // namespace
 
 bool run_dialogue(Console& console, FileSlots& slots, RunInputs& run,
@@ -42,51 +39,28 @@ bool run_dialogue(Console& console, FileSlots& slots, RunInputs& run,
 
     InputContext context(console);
     const bool forward = ask(console, context, "Forward: ", [&](const std::string& answer) {
-        if (!slots.forward.open(with_extension(answer))) return false;
-        run.forward_name = answer;
-        return true;
+        return accept_forward(answer, run, slots);
     });
     if (!forward) return false;
     console.end_line();
 
     const bool reverse = ask(console, context, "Reverse: ", [&](const std::string& typed) {
-        std::string answer = typed;
-        if (answer.empty()) {
-            answer = run.forward_name;
-            console.write(answer);
-        }
-        if (answer == run.forward_name) {
-            run.reverse_name = answer;
-            run.single_file = true;
-            return true;
-        }
-        if (!slots.reverse.open(with_extension(answer))) return false;
-        run.reverse_name = answer;
-        run.single_file = false;
-        return true;
+        if (!typed.empty()) return accept_reverse(typed, run, slots);
+        // An empty answer means the forward file, shown where it would have been typed.
+        console.write(run.forward_name);
+        return accept_reverse(run.forward_name, run, slots);
     });
     if (!reverse) return false;
     console.end_line();
 
     const bool output = ask(console, context, "Output: ", [&](const std::string& answer) {
-        if (answer.empty() || answer == run.forward_name || answer == run.reverse_name) {
-            return false;
-        }
-        // A name that reaches an open input another way would empty it before it is read.
-        const std::string path = with_extension(answer);
-        if (output_reaches_an_input(path, slots) || !slots.output.open(path)) return false;
-        run.output_name = answer;
-        return true;
+        return !answer.empty() && accept_output(answer, run, slots);
     });
     if (!output) return false;
     console.end_line();
 
-    // Not a number and infinity would make every output number NaN: refused like 0.
     return ask(console, context, "Renormalized Z = ", [&](const std::string& answer) {
-        const double z = parse_number(answer);
-        if (!is_usable_impedance(z)) return false;
-        run.z_new = z;
-        return true;
+        return accept_impedance(answer, run);
     });
 }
 

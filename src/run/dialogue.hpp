@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run/driver.hpp"
+#include "run/inputs.hpp"
 #include "support/console.hpp"
 #include "support/file_slots.hpp"
 

@@ -9,50 +9,49 @@ namespace tavrin {
 namespace {
 
 constexpr std::string_view impedance_mark = "R ";
+constexpr std::string_view frequency_units[] = {"HZ", "KHZ", "MHZ", "GHZ"};
 
-std::string_view token_at(std::string_view text) {
-    return text.substr(0, text.find(' '));
+std::string_view token_at(std::string_view text) { return text.substr(0, text.find(' ')); }
+
+bool is_parameter_letter(std::string_view word) {
+    return word.size() == 1 && std::string_view("SYZHG").find(word[0]) != std::string_view::npos;
 }
 
 }  // namespace
 
-double read_option_line(std::string& line, DataFormat& format) {
+OptionLine read_option_line(std::string line) {
     clean_line(line);
     upper_case_ascii(line);
-    if (find_text(line, "DB") != 0) {
-        format = DataFormat::db;
-    } else if (find_text(line, "RI") == 0) {
-        format = DataFormat::ma;
-    } else {
-        format = DataFormat::ri;
+    OptionLine option;
+    option.text = std::move(line);
+    const std::string_view text = option.text;
+    option.format = &format_named_in(text);
+    option.impedance_at = find_text(text, impedance_mark);
+    if (option.impedance_at != 0) {
+        option.z_old = parse_number(text_from(text, static_cast<long long>(option.impedance_at) + 2));
     }
-    const std::size_t p = find_text(line, impedance_mark);
-    if (p == 0) return 50.0;
-    return parse_number(text_from(line, static_cast<long long>(p) + 2));
-}
-
-bool names_other_parameters(std::string_view line) {
-    while (!line.empty()) {
-        line = trim_front_blanks(line);
-        const std::string_view word = token_at(line);
-        if (word.size() == 1 && (word[0] == 'Y' || word[0] == 'Z' || word[0] == 'H' ||
-                                 word[0] == 'G' || word[0] == 'y' || word[0] == 'z' ||
-                                 word[0] == 'h' || word[0] == 'g')) {
-            return true;
+    bool parameter_found = false;
+    for (std::string_view rest = text; !rest.empty();) {
+        rest = trim_front_blanks(rest);
+        const std::string_view word = token_at(rest);
+        rest.remove_prefix(word.size());
+        if (is_parameter_letter(word)) {
+            if (!parameter_found) option.parameter = word[0];
+            parameter_found = true;
+            option.other_parameters = option.other_parameters || word[0] != 'S';
         }
-        line.remove_prefix(word.size());
+        for (const std::string_view unit : frequency_units) {
+            if (option.frequency_unit.empty() && word == unit) option.frequency_unit = unit;
+        }
     }
-    return false;
+    return option;
 }
 
-void rewrite_option_line(std::string& line, double z_old, double z_new) {
+std::string rewrite_option_line(const OptionLine& option, double z_old, double z_new) {
+    const std::string_view line = option.text;
     const std::string n = canonical_number_text(z_new);
-    const std::size_t p = find_text(line, impedance_mark);
-    if (p == 0) {
-        line.append(" R ");
-        line.append(n);
-        return;
-    }
+    const std::size_t p = option.impedance_at;
+    if (p == 0) return std::string(line) + " R " + n;
     const std::string o = canonical_number_text(z_old);
     const std::string_view head = left_text(line, static_cast<long long>(p) + 1);
     std::string rewritten(head);
@@ -68,14 +67,13 @@ void rewrite_option_line(std::string& line, double z_old, double z_new) {
     const std::string_view written = token_at(text_from(rewritten, static_cast<long long>(p) + 2));
     if (replaced.find(' ') != std::string_view::npos || !is_decimal_number(written) ||
         parse_number(written) != parse_number(n)) {
-        const std::string_view after_mark = text_from(line, static_cast<long long>(p) + 2);
-        const std::string_view from_token = trim_front_blanks(after_mark);
-        const std::string_view tail = from_token.substr(token_at(from_token).size());
+        const std::string_view from_token =
+            trim_front_blanks(text_from(line, static_cast<long long>(p) + 2));
         rewritten.assign(head);
         rewritten.append(n);
-        rewritten.append(tail);
+        rewritten.append(from_token.substr(token_at(from_token).size()));
     }
-    line = std::move(rewritten);
+    return rewritten;
 }
 
 }  // namespace tavrin

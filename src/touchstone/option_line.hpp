@@ -1,22 +1,38 @@
-// The option line: data format and reference impedance in, the new impedance out.
+// The option line of a Touchstone file, taken apart once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "network/data_format.hpp"
+#include "touchstone/data_format.hpp"
 
 namespace tavrin {
 
-// Cleans and upper-cases the line in place, decides the data format and gives z_old
-// (the number after "R ", or 50 when the line names none).
-double read_option_line(std::string& line, DataFormat& format);
+// Grammar, on the line as cleaned and upper-cased: '#' and blank-separated words, e.g.
+// '# GHZ S MA R 50'. Read from it:
+// - the data format: "DB" anywhere, else MA unless "RI" occurs somewhere, else RI;
+// - the reference impedance: the number after the first "R " (a letter R and a blank), 50
+//   when there is none;
+// - the parameter letter: the first word that is S, Y, Z, H or G alone ('S' when none is);
+//   any word Y, Z, H or G means the file holds other parameters than S;
+// - the frequency unit: the first word HZ, KHZ, MHZ or GHZ (empty when none is).
+struct OptionLine {
+    std::string text;  // cleaned and upper-cased
+    const FormatDescriptor* format = nullptr;
+    double z_old = 50.0;
+    std::size_t impedance_at = 0;  // 1-based position of "R ", 0 when there is none
+    char parameter = 'S';
+    bool other_parameters = false;
+    std::string_view frequency_unit;
+};
 
-// True when a blank-separated word of the line is Y, Z, H or G (either case): the file holds
-// another kind of parameters, which renormalising as S-parameters would turn into nonsense.
-bool names_other_parameters(std::string_view line);
+// Cleans and upper-cases the line and reads it.
+OptionLine read_option_line(std::string line);
 
-// Puts the canonical text of z_new where the line names z_old, or appends " R " and it.
-void rewrite_option_line(std::string& line, double z_old, double z_new);
+// The line naming z_new: the canonical text of z_new replaces the number after "R " (keeping
+// the file's own form of it where that still reads as z_new: 'R 50.0' becomes 'R 75.0'), or
+// " R " and it are appended to a line without one. z_old is the impedance being replaced.
+std::string rewrite_option_line(const OptionLine& option, double z_old, double z_new);
 
 }  // namespace tavrin

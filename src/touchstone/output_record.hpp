@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "network/data_format.hpp"
+#include "network/conversions.hpp"
 #include "network/renormalise.hpp"
 #include "support/file_slots.hpp"
 #include "text/picture.hpp"

@@ -161,4 +161,34 @@ bool RecordReader::next_record(InputSlot& input, int slot, int pairs, DataRecord
     return true;
 }
 
+bool holds_only_s11_and_s21(const DataRecord& record) { return record.tokens <= 5; }
+
+void fill_symmetrical(TwoPort& s) {
+    s.s12 = s.s21;
+    s.s22 = s.s11;
+}
+
+bool RecordReader::next_two_port(InputSlot& forward, InputSlot* reverse, TwoPort& s,
+                                 RecordPairing& pairing) {
+    DataRecord record;
+    if (!next_record(forward, forward_slot, reverse == nullptr ? 4 : 2, record)) return false;
+    s.s11 = record.pairs[0];
+    s.s21 = record.pairs[1];
+    if (reverse == nullptr) {
+        s.s12 = record.pairs[2];
+        s.s22 = record.pairs[3];
+        if (holds_only_s11_and_s21(record)) fill_symmetrical(s);
+        return true;
+    }
+    const double frequency = record.frequency;
+    // Data of two different frequencies must never be combined into one two-port.
+    if (!next_record(*reverse, reverse_slot, 2, record) || record.frequency != frequency) {
+        pairing = RecordPairing::mismatched;
+        return false;
+    }
+    s.s22 = record.pairs[0];
+    s.s12 = record.pairs[1];
+    return true;
+}
+
 }  // namespace tavrin

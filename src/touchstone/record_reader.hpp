@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "network/complex.hpp"
+#include "network/renormalise.hpp"
 #include "support/file_slots.hpp"
 
 namespace tavrin {
@@ -32,6 +33,14 @@ struct DataRecord {
     int tokens = 0;
 };
 
+// Whether the last two-file record found its reverse record at the same frequency.
+enum class RecordPairing { paired, mismatched };
+
+// A line that stops before S12's second number holds only S11 and S21: it describes a
+// symmetrical, reciprocal device, so S12 := S21 and S22 := S11. Written zeros are data.
+bool holds_only_s11_and_s21(const DataRecord& record);
+void fill_symmetrical(TwoPort& s);
+
 class RecordReader {
 public:
     // Reads the lines after the option line up to the first data line, which is kept for the
@@ -48,6 +57,12 @@ public:
     // The next record with its first `pairs` pairs (in S11, S21, S12, S22 order) read as
     // numbers; false where next_data_record gives the empty text.
     bool next_record(InputSlot& input, int slot, int pairs, DataRecord& record);
+
+    // The next two-port, S11, S21, S12, S22 as the files write them; false at the end of the
+    // forward data. Single-file mode (reverse null): one line, filled when it holds only S11
+    // and S21. Two-file mode: S11 and S21 from the forward record, S22 and S12 from the reverse
+    // record of the same frequency; a reverse file without it sets pairing to mismatched.
+    bool next_two_port(InputSlot& forward, InputSlot* reverse, TwoPort& s, RecordPairing& pairing);
 
     // Frequency token of the non-empty line read last from either slot, as cleaned.
     const std::string& frequency_text() const { return frequency_text_; }

@@ -23,13 +23,10 @@ class OptionLineTable : public ::testing::TestWithParam<OptionCase> {};
 
 TEST_P(OptionLineTable, ReadsAndRewrites) {
     const OptionCase& c = GetParam();
-    std::string line = c.line;
-    DataFormat format = DataFormat::ri;
-    const double z_old = read_option_line(line, format);
-    EXPECT_EQ(format, c.format) << c.line;
-    EXPECT_EQ(z_old, c.z_old) << c.line;
-    rewrite_option_line(line, z_old, c.z_new);
-    EXPECT_EQ(line, c.rewritten) << c.line;
+    const OptionLine option = read_option_line(c.line);
+    EXPECT_EQ(option.format->format, c.format) << c.line;
+    EXPECT_EQ(option.z_old, c.z_old) << c.line;
+    EXPECT_EQ(rewrite_option_line(option, option.z_old, c.z_new), c.rewritten) << c.line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,16 +66,24 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"# GHz S MA R   50 X", 75, DataFormat::ma, 50, "# GHZ S MA R 75 X"},
         OptionCase{"# HZ S RI R 100 X", 50, DataFormat::ri, 100, "# HZ S RI R 50 X"}));
 
-TEST(OptionLine, RecognisesOtherParameterTypesByWholeWords) {
+// The words of the line: frequency unit and parameter letter, whole words only.
+TEST(OptionLine, TakesTheUnitAndTheParameterLetterFromWholeWords) {
     struct Case {
         const char* line;
+        std::string_view unit;
+        char parameter;
         bool other;
     };
-    for (const Case& c : {Case{"# GHZ Z RI R 50", true}, Case{"# GHZ Y RI", true},
-                          Case{"# HZ H MA", true}, Case{"# G", true}, Case{"# GHZ S RI R 50", false},
-                          Case{"# GHZ S MA R 50 ZZ", false}, Case{"#Z RI", false},
-                          Case{"# GHZ S DB R 50", false}, Case{"", false}}) {
-        EXPECT_EQ(names_other_parameters(c.line), c.other) << c.line;
+    for (const Case& c : {Case{"# GHz Z RI R 50", "GHZ", 'Z', true},
+                          Case{"# ghz y ma", "GHZ", 'Y', true}, Case{"# HZ H MA", "HZ", 'H', true},
+                          Case{"# G", "", 'G', true}, Case{"# KHZ S RI R 50", "KHZ", 'S', false},
+                          Case{"# MHZ S MA R 50 ZZ", "MHZ", 'S', false},
+                          Case{"#Z RI GHZ2", "", 'S', false}, Case{"# S Z", "", 'S', true},
+                          Case{"#", "", 'S', false}}) {
+        const OptionLine option = read_option_line(c.line);
+        EXPECT_EQ(option.frequency_unit, c.unit) << c.line;
+        EXPECT_EQ(option.parameter, c.parameter) << c.line;
+        EXPECT_EQ(option.other_parameters, c.other) << c.line;
     }
 }
 
