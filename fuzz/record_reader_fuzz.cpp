@@ -38,6 +38,7 @@ std::vector<std::string> split_lines(std::string_view contents) {
 
 struct ModelSlot {
     std::vector<std::string> lines;
+    std::string frequency_text;
     std::size_t next = 0;
     double last = 0.0;
     bool started = false;  // a record was delivered
@@ -46,7 +47,6 @@ struct ModelSlot {
 
 struct Model {
     ModelSlot slots[2];
-    std::string frequency_text;
 
     std::string next_record(int index) {
         ModelSlot& slot = slots[index];
@@ -55,7 +55,7 @@ struct Model {
             tavrin::clean_line(line);
             if (line.empty()) continue;
             const std::size_t blank = line.find(' ');
-            frequency_text = blank == std::string::npos ? std::string() : line.substr(0, blank);
+            slot.frequency_text = blank == std::string::npos ? std::string() : line.substr(0, blank);
             const double f = tavrin::parse_number(line);
             std::string rest;
             if (blank != std::string::npos) {
@@ -95,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     model.slots[0].lines = split_lines(forward);
     model.slots[1].lines = split_lines(reverse);
 
-    tavrin::RecordReader reader;
+    tavrin::RecordReader readers[2] = {tavrin::RecordReader(inputs[0]),
+                                       tavrin::RecordReader(inputs[1])};
     // Each pair of calls reads at least one line until both files are read to the end.
     const std::size_t calls = 2 * (model.slots[0].lines.size() + model.slots[1].lines.size()) + 4;
     std::string previous_record;
@@ -103,13 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view previous_view;
     for (std::size_t call = 0; call < calls; ++call) {
         const int index = static_cast<int>(call % 2);
-        const int slot = index == 0 ? tavrin::forward_slot : tavrin::reverse_slot;
+        tavrin::RecordReader& reader = readers[index];
         const std::string expected = model.next_record(index);
-        const std::string_view got = reader.next_data_record(inputs[index], slot);
+        const std::string_view got = reader.next_data_record();
         require(got == expected, "next_data_record gives the record of the rules", expected);
-        require(reader.frequency_text() == model.frequency_text,
-                "frequency_text is the token of the line read last", model.frequency_text);
-        require(reader.last_frequency(slot) == model.slots[index].last,
+        require(reader.frequency_text() == model.slots[index].frequency_text,
+                "frequency_text is the token of the line read last",
+                model.slots[index].frequency_text);
+        require(reader.last_frequency() == model.slots[index].last,
                 "last_frequency changes only when a record is delivered");
         require(got.empty() || (got.front() != ' ' && got.back() != ' '),
                 "a record is trimmed", got);
@@ -123,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previous_record = std::string(got);
     }
     require(inputs[0].at_end() && inputs[1].at_end(), "every line was read");
-    require(reader.next_data_record(inputs[0], tavrin::forward_slot).empty(),
+    require(readers[0].next_data_record().empty(),
             "at end of file the reader gives the empty text");
     return 0;
 }

@@ -2,26 +2,15 @@
 
 #include <atomic>
 
-#include "support/file_slots.hpp"
-
 namespace tavrin {
 
 namespace {
 
 // Set once, before the control handler is registered; read by the handler.
 std::atomic<Console*> handler_console{nullptr};
+std::atomic<SettingsSlot*> handler_settings{nullptr};
 
 }  // namespace
-
-std::uint32_t window_position_word(WindowPosition position) {
-    return (static_cast<std::uint32_t>(position.y) & 0xFFFFu) << 16 |
-           (static_cast<std::uint32_t>(position.x) & 0xFFFFu);
-}
-
-WindowPosition window_position_of(std::uint32_t word) {
-    return {static_cast<std::int16_t>(static_cast<std::uint16_t>(word & 0xFFFFu)),
-            static_cast<std::int16_t>(static_cast<std::uint16_t>(word >> 16))};
-}
 
 std::uint32_t window_position_from_bytes(const unsigned char* bytes, std::size_t count) {
     std::uint32_t word = 0;
@@ -45,10 +34,12 @@ std::uint32_t read_window_position(SettingsSlot& settings) {
     return usable_window_position(word);
 }
 
-void setup_console_window(Console& console, std::uint32_t word, std::string_view title) {
+void setup_console_window(Console& console, SettingsSlot& settings, std::uint32_t word,
+                          std::string_view title) {
     console.set_title(title);
     console.prepare_input();
     handler_console = &console;
+    handler_settings = &settings;
     console.move_window(window_position_of(word));
     console.lock_window_size();
     // At most one keystroke typed before the window was ready is thrown away.
@@ -66,7 +57,8 @@ void save_window_position() {
     const unsigned char bytes[window_position_bytes] = {
         static_cast<unsigned char>(word), static_cast<unsigned char>(word >> 8),
         static_cast<unsigned char>(word >> 16), static_cast<unsigned char>(word >> 24)};
-    file_slots().settings.write_at(0, bytes, window_position_bytes);
+    SettingsSlot* const settings = handler_settings.load();
+    if (settings != nullptr) settings->write_at(0, bytes, window_position_bytes);
 }
 
 // Only the settings write happens here: closing or flushing the other files while the main

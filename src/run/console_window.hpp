@@ -10,14 +10,11 @@
 
 namespace tavrin {
 
-// The window position word: bits 0 to 15 the left x, bits 16 to 31 the top y, each a signed
-// 16-bit value. Kept in the settings file least significant byte first.
+// The window position word (see window_position_word), kept in the settings file least
+// significant byte first.
 inline constexpr std::size_t window_position_bytes = 4;
 // Used when the settings give no position: x = 768, y = 384.
 inline constexpr std::uint32_t default_window_position = 0x01800300u;
-
-std::uint32_t window_position_word(WindowPosition position);
-WindowPosition window_position_of(std::uint32_t word);
 
 // The word from the first bytes of the settings file; bytes it does not have read as zero.
 std::uint32_t window_position_from_bytes(const unsigned char* bytes, std::size_t count);
@@ -26,12 +23,14 @@ std::uint32_t usable_window_position(std::uint32_t word);
 // The position to restore: read from the settings slot when it is open, then made usable.
 std::uint32_t read_window_position(SettingsSlot& settings);
 
-// Title, keyboard mode, window position and the control handler, in that order.
-void setup_console_window(Console& console, std::uint32_t word, std::string_view title);
+// Title, keyboard mode, window position and the control handler, in that order. The handler
+// saves the window position into settings.
+void setup_console_window(Console& console, SettingsSlot& settings, std::uint32_t word,
+                          std::string_view title);
 
 // The window's position now, as a word.
 std::uint32_t current_window_position();
-// Writes the current position at the start of the settings file (slot 4).
+// Writes the current position at the start of the settings file given at set-up.
 void save_window_position();
 // Runs on every control event; async-signal-safe.
 void console_control_handler();

@@ -31,7 +31,7 @@ bool run_dialogue(Console& console, FileSlots& slots, RunInputs& run,
                   const std::string& settings_path) {
     slots.settings.open(settings_path);
     const std::uint32_t word = read_window_position(slots.settings);
-    setup_console_window(console, word, " ");
+    setup_console_window(console, slots.settings, word, " ");
     console.size_console(console_columns, console_rows);
     console.write("Enter filename without .s2p");
     console.end_line();

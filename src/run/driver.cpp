@@ -37,16 +37,17 @@ struct RunHeader {
 };
 
 // Each file up to its first data record: header lines, option line, keyword lines.
-bool read_header(const RunInputs& run, FileSlots& slots, RecordReader& reader, RunHeader& header) {
+bool read_header(const RunInputs& run, FileSlots& slots, RecordReader& forward,
+                 RecordReader& reverse, RunHeader& header) {
     std::string line;
     if (!skip_to_option_line(slots.forward, line)) return false;
-    FileKeywords keywords = reader.read_keyword_lines(slots.forward, forward_slot);
+    FileKeywords keywords = forward.read_keyword_lines();
     bool refused = keywords.refused;
     if (!run.single_file) {
         // Forward data of another parameter type would be mixed into the S-parameters.
         refused = refused || read_option_line(line).other_parameters;
         if (!skip_to_option_line(slots.reverse, line)) return false;
-        keywords = reader.read_keyword_lines(slots.reverse, reverse_slot);
+        keywords = reverse.read_keyword_lines();
         refused = refused || keywords.refused;
     }
     header.option = read_option_line(std::move(line));
@@ -58,9 +59,10 @@ bool read_header(const RunInputs& run, FileSlots& slots, RecordReader& reader, R
 }  // namespace
 
 int process_run(const RunInputs& run, FileSlots& slots) {
-    RecordReader reader;
+    RecordReader forward(slots.forward);
+    RecordReader reverse(slots.reverse);
     RunHeader header;
-    if (!read_header(run, slots, reader, header)) return status_failure;
+    if (!read_header(run, slots, forward, reverse, header)) return status_failure;
     // A zero, negative or non-finite old impedance makes every number meaningless.
     if (header.refused || !is_usable_impedance(header.z_old)) return status_failure;
     slots.output.write(rewrite_option_line(header.option, header.z_old, run.z_new));
@@ -72,12 +74,12 @@ int process_run(const RunInputs& run, FileSlots& slots) {
     TwoPort s;
     TwoPort result;
     RecordPairing pairing = RecordPairing::paired;
-    InputSlot* const reverse = run.single_file ? nullptr : &slots.reverse;
-    while (reader.next_two_port(slots.forward, reverse, s, pairing)) {
+    TwoPortReader two_ports(forward, run.single_file ? nullptr : &reverse);
+    while (two_ports.next_two_port(s, pairing)) {
         format.to_ri(s);
         renormalise(s, gamma, result);
         format.from_ri(result);
-        write_data_record(slots.output, pictures, reader.frequency_text(), format.format, result);
+        write_data_record(slots.output, pictures, two_ports.frequency_text(), format.format, result);
         // Stop at once on a full disk rather than compute what cannot be written.
         if (slots.output.failed()) return status_failure;
     }
@@ -90,8 +92,7 @@ int process_run(const RunInputs& run, FileSlots& slots) {
     return status_ok;
 }
 
-int run_program(int argc, char** argv) {
-    FileSlots& slots = file_slots();
+int run_program(int argc, char** argv, FileSlots& slots) {
     RunInputs run;
     if (argc == 5) {
         const std::vector<std::string> arguments(argv + 1, argv + 5);

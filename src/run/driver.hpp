@@ -6,8 +6,9 @@
 
 namespace tavrin {
 
-// Whole process: chooses the mode from the argument count and returns the exit status.
-int run_program(int argc, char** argv);
+// Whole run: chooses the mode from the argument count, opens the files in slots and returns
+// the exit status.
+int run_program(int argc, char** argv, FileSlots& slots);
 
 // Header skip, option line, gamma and the record loop, on slots that are already open.
 // Returns the exit status.

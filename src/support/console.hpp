@@ -2,6 +2,8 @@
 // One interface, one implementation per platform (a terminal on POSIX, the Windows console).
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 
@@ -40,6 +42,18 @@ struct WindowPosition {
     int x = 0;
     int y = 0;
 };
+
+// The window position word: bits 0 to 15 the left x, bits 16 to 31 the top y, each a signed
+// 16-bit value. One word, so that a control handler can read it with one atomic load.
+inline std::uint32_t window_position_word(WindowPosition position) {
+    return (static_cast<std::uint32_t>(position.y) & 0xFFFFu) << 16 |
+           (static_cast<std::uint32_t>(position.x) & 0xFFFFu);
+}
+
+inline WindowPosition window_position_of(std::uint32_t word) {
+    return {static_cast<std::int16_t>(static_cast<std::uint16_t>(word & 0xFFFFu)),
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(word >> 16))};
+}
 
 class Console {
 public:

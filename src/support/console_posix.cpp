@@ -14,7 +14,7 @@
 #include <string>
 
 #include "support/console.hpp"
-#include "support/file_slots.hpp"
+#include "support/process_exit.hpp"
 
 namespace tavrin {
 
@@ -52,15 +52,6 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
                   std::atomic<std::uint32_t>::is_always_lock_free &&
                   std::atomic<void (*)()>::is_always_lock_free,
               "the signal handlers read these");
-
-std::uint32_t pack_window(WindowPosition position) {
-    return (static_cast<std::uint32_t>(position.y) & 0xFFFFu) << 16 |
-           (static_cast<std::uint32_t>(position.x) & 0xFFFFu);
-}
-
-WindowPosition unpack_window(std::uint32_t word) {
-    return {static_cast<std::int16_t>(word & 0xFFFFu), static_cast<std::int16_t>(word >> 16)};
-}
 
 // A fixed buffer for output built inside a signal handler: no allocation there.
 struct SignalSafeText {
@@ -334,7 +325,7 @@ public:
     }
 
     void move_window(WindowPosition position) override {
-        terminal.window = pack_window(position);
+        terminal.window = window_position_word(position);
         if (!control_) return;
         // The sequence cannot carry a minus sign: a position off the screen's edge is put on it.
         std::string out = "\x1b[3;" + std::to_string(position.x < 0 ? 0 : position.x) + ";" +
@@ -346,7 +337,7 @@ public:
     // A terminal has no maximise box, no system menu and no quick-edit mode to turn off.
     void lock_window_size() override {}
 
-    WindowPosition window_position() override { return unpack_window(terminal.window.load()); }
+    WindowPosition window_position() override { return window_position_of(terminal.window.load()); }
 
     void size_console(int columns, int rows) override {
         width_ = columns;
@@ -466,7 +457,7 @@ private:
             WindowPosition position;
             if (at < sequence.size() && sequence[at] == ';' && read_int(sequence, ++at, position.x) &&
                 at < sequence.size() && sequence[at] == ';' && read_int(sequence, ++at, position.y)) {
-                terminal.window = pack_window(position);
+                terminal.window = window_position_word(position);
                 terminal.position_answered = true;
                 query_outstanding_ = false;
             }

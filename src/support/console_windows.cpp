@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/console.hpp"
-#include "support/file_slots.hpp"
+#include "support/process_exit.hpp"
 
 namespace tavrin {
 
@@ -35,23 +35,15 @@ struct ControlState {
 
 ControlState control;
 
-DWORD pack_position(int x, int y) {
-    return (static_cast<DWORD>(y) & 0xFFFFu) << 16 | (static_cast<DWORD>(x) & 0xFFFFu);
-}
-
-WindowPosition unpack_position(DWORD word) {
-    return {static_cast<SHORT>(word & 0xFFFFu), static_cast<SHORT>(word >> 16)};
-}
-
 // Where the window is now; when it cannot be asked, where it was last put or seen.
 // Only a user32 read of the window rectangle: safe on the control-event thread.
 WindowPosition current_position() {
     RECT outer{};
     const HWND window = control.window.load();
     if (window != nullptr && ::GetWindowRect(window, &outer)) {
-        control.position = pack_position(outer.left, outer.top);
+        control.position = window_position_word({static_cast<int>(outer.left), static_cast<int>(outer.top)});
     }
-    return unpack_position(control.position.load());
+    return window_position_of(control.position.load());
 }
 
 void restore_input_mode() {
@@ -252,7 +244,7 @@ public:
     void move_window(WindowPosition position) override {
         const HWND window = ::GetConsoleWindow();
         control.window = window;
-        control.position = pack_position(position.x, position.y);
+        control.position = window_position_word(position);
         ::SetWindowPos(window, HWND_TOP, position.x, position.y, 0, 0, place_flags);
     }
 

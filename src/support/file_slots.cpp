@@ -1,9 +1,7 @@
 #include "support/file_slots.hpp"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -178,33 +176,13 @@ bool OutputSlot::close() {
     return !failed_;
 }
 
-namespace {
-
-std::vector<void (*)()>& exit_actions() {
-    static std::vector<void (*)()> actions;
-    return actions;
-}
-
-}  // namespace
-
-FileSlots& file_slots() {
-    static FileSlots slots;
-    return slots;
-}
-
-void add_exit_action(void (*action)()) { exit_actions().push_back(action); }
-
-void exit_with_status(int status) {
-    for (auto it = exit_actions().rbegin(); it != exit_actions().rend(); ++it) (*it)();
-    FileSlots& slots = file_slots();
-    const bool output_complete = slots.output.close();
-    if (!output_complete) status = 1;
-    if (slots.forward.failed() || slots.reverse.failed()) status = 1;
-    slots.forward.close();
-    slots.reverse.close();
-    slots.settings.close();
-    std::fflush(nullptr);
-    std::exit(status);
+int FileSlots::close_all(int status) {
+    if (!output.close()) status = 1;
+    if (forward.failed() || reverse.failed()) status = 1;
+    forward.close();
+    reverse.close();
+    settings.close();
+    return status;
 }
 
 }  // namespace tavrin

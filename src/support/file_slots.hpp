@@ -14,7 +14,6 @@
 
 namespace tavrin {
 
-enum SlotNumber : int { forward_slot = 1, reverse_slot = 2, output_slot = 3, settings_slot = 4 };
 
 // A text input: lines end at LF or CR LF, may be of any length, and a last line without
 // a terminator still counts. Read in large blocks so that scanning stays cheap.
@@ -102,21 +101,17 @@ private:
     bool failed_ = false;
 };
 
-// The process-wide set of slots; they stay open until the process ends.
+// The files of a run; they stay open until the run ends.
 struct FileSlots {
     InputSlot forward;   // slot 1
     InputSlot reverse;   // slot 2
     OutputSlot output;   // slot 3
     SettingsSlot settings;  // slot 4
+
+    // Flushes and closes every slot and gives the run's final status: an output that could
+    // not be written in full, or an input that could not be read, turns 0 into 1, so success
+    // is never reported for a partial file.
+    int close_all(int status);
 };
-
-FileSlots& file_slots();
-
-// Runs before the slots are closed at exit (restoring the terminal, for instance).
-void add_exit_action(void (*action)());
-
-// Flushes and closes every slot, then ends the process. An output that could not be
-// written in full turns a status of 0 into 1: success is never reported for a partial file.
-[[noreturn]] void exit_with_status(int status);
 
 }  // namespace tavrin

@@ -39,16 +39,16 @@ struct ReferenceValues {
 
 }  // namespace
 
-FileKeywords RecordReader::read_keyword_lines(InputSlot& input, int slot) {
-    SlotState& s = state(slot);
+FileKeywords RecordReader::read_keyword_lines() {
+    InputSlot& input = input_;
     FileKeywords keywords;
-    std::string& line = s.line;
+    std::string& line = line_;
     bool have_line = false;  // line holds a keyword line met while reading reference values
     for (;;) {
         if (!have_line && !read_cleaned_line(input, line)) break;
         have_line = false;
         if (!is_keyword_line(line)) {
-            s.has_pending = true;  // the first data line: next_data_record starts with it
+            has_pending_ = true;  // the first data line: next_data_record starts with it
             break;
         }
         const FileKeyword keyword = keyword_of(line);
@@ -89,24 +89,23 @@ FileKeywords RecordReader::read_keyword_lines(InputSlot& input, int slot) {
             keywords.refused = true;
         } else if (keyword == FileKeyword::ends_network_data) {
             // Noise data or the end before any network data: the file has no records.
-            s.no_data = true;
+            no_data_ = true;
             break;
         }
         // Every other keyword (version, counts, '[Network Data]', unknown ones) says nothing
         // the conversion needs.
     }
-    s.order_12_21 = keywords.order_12_21;
+    order_12_21_ = keywords.order_12_21;
     return keywords;
 }
 
-std::string_view RecordReader::next_data_record(InputSlot& input, int slot) {
-    SlotState& s = state(slot);
-    if (s.no_data) return {};
-    std::string& line = s.line;
+std::string_view RecordReader::next_data_record() {
+    if (no_data_) return {};
+    std::string& line = line_;
     for (;;) {
-        if (s.has_pending) {
-            s.has_pending = false;
-        } else if (!read_cleaned_line(input, line)) {
+        if (has_pending_) {
+            has_pending_ = false;
+        } else if (!read_cleaned_line(input_, line)) {
             return {};
         }
         const std::size_t blank = line.find(' ');
@@ -117,38 +116,36 @@ std::string_view RecordReader::next_data_record(InputSlot& input, int slot) {
         }
         std::string_view rest(line);
         const double frequency = pop_number(rest);
-        if (frequency == s.last_frequency) {
+        if (frequency == last_frequency_) {
             // A DC point written as a number is data, once: the first record may be at 0 Hz.
-            const bool zero_written =
-                is_decimal_number(std::string_view(line).substr(0, blank));
-            if (!s.data_started && zero_written) {
-                s.data_started = true;
+            const bool zero_written = is_decimal_number(std::string_view(line).substr(0, blank));
+            if (!data_started_ && zero_written) {
+                data_started_ = true;
                 return rest;
             }
             // After data at 0 Hz a non-number (a keyword, say) ends the data as any drop does.
-            if (s.data_started && frequency == 0.0 && !zero_written) return {};
+            if (data_started_ && frequency == 0.0 && !zero_written) return {};
             continue;  // a repeated frequency is dropped
         }
-        if (frequency > s.last_frequency) {
-            s.last_frequency = frequency;
-            s.data_started = true;
+        if (frequency > last_frequency_) {
+            last_frequency_ = frequency;
+            data_started_ = true;
             return rest;
         }
         return {};  // a drop in frequency ends the data; NaN lands here too
     }
 }
 
-bool RecordReader::next_record(InputSlot& input, int slot, int pairs, DataRecord& record) {
-    std::string_view rest = next_data_record(input, slot);
+bool RecordReader::next_record(int pairs, DataRecord& record) {
+    std::string_view rest = next_data_record();
     if (rest.empty()) return false;
-    const SlotState& s = state(slot);
-    record.frequency = s.last_frequency;
+    record.frequency = last_frequency_;
     // Where each pair of the line goes in S11, S21, S12, S22 order.
     static constexpr int as_written[4] = {0, 1, 2, 3};
     static constexpr int order_12_21[4] = {0, 2, 1, 3};
-    const int* const target = s.order_12_21 ? order_12_21 : as_written;
+    const int* const target = order_12_21_ ? order_12_21 : as_written;
     // With S11, S12, S21, S22 on a line, the first two of S11, S21 order need three pairs.
-    const int taken = s.order_12_21 && pairs == 2 ? 3 : pairs;
+    const int taken = order_12_21_ && pairs == 2 ? 3 : pairs;
     for (Complex& pair : record.pairs) pair = Complex{};
     record.tokens = 0;
     for (int k = 0; k < taken; ++k) {
@@ -168,13 +165,12 @@ void fill_symmetrical(TwoPort& s) {
     s.s22 = s.s11;
 }
 
-bool RecordReader::next_two_port(InputSlot& forward, InputSlot* reverse, TwoPort& s,
-                                 RecordPairing& pairing) {
+bool TwoPortReader::next_two_port(TwoPort& s, RecordPairing& pairing) {
     DataRecord record;
-    if (!next_record(forward, forward_slot, reverse == nullptr ? 4 : 2, record)) return false;
+    if (!forward_.next_record(reverse_ == nullptr ? 4 : 2, record)) return false;
     s.s11 = record.pairs[0];
     s.s21 = record.pairs[1];
-    if (reverse == nullptr) {
+    if (reverse_ == nullptr) {
         s.s12 = record.pairs[2];
         s.s22 = record.pairs[3];
         if (holds_only_s11_and_s21(record)) fill_symmetrical(s);
@@ -182,7 +178,7 @@ bool RecordReader::next_two_port(InputSlot& forward, InputSlot* reverse, TwoPort
     }
     const double frequency = record.frequency;
     // Data of two different frequencies must never be combined into one two-port.
-    if (!next_record(*reverse, reverse_slot, 2, record) || record.frequency != frequency) {
+    if (!reverse_->next_record(2, record) || record.frequency != frequency) {
         pairing = RecordPairing::mismatched;
         return false;
     }

@@ -41,47 +41,62 @@ enum class RecordPairing { paired, mismatched };
 bool holds_only_s11_and_s21(const DataRecord& record);
 void fill_symmetrical(TwoPort& s);
 
+// The data records of one input file, read once from front to back after its option line.
 class RecordReader {
 public:
+    explicit RecordReader(InputSlot& input) : input_(input) {}
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
     // Reads the lines after the option line up to the first data line, which is kept for the
     // next call of next_data_record: keyword lines are read for their values, blank and
     // comment lines skipped, and '[Reference]' values continued on later lines consumed.
-    FileKeywords read_keyword_lines(InputSlot& input, int slot);
+    FileKeywords read_keyword_lines();
 
-    // The numbers after the frequency of the next record of the forward (1) or reverse (2)
-    // slot, or the empty text when there is none: end of file, a drop in frequency, a keyword
-    // line, or a line holding only a frequency. The view lives until the next call for that
-    // slot.
-    std::string_view next_data_record(InputSlot& input, int slot);
+    // The numbers after the frequency of the next record, or the empty text when there is
+    // none: end of file, a drop in frequency, a keyword line, or a line holding only a
+    // frequency. The view lives until the next call.
+    std::string_view next_data_record();
 
     // The next record with its first `pairs` pairs (in S11, S21, S12, S22 order) read as
     // numbers; false where next_data_record gives the empty text.
-    bool next_record(InputSlot& input, int slot, int pairs, DataRecord& record);
+    bool next_record(int pairs, DataRecord& record);
 
-    // The next two-port, S11, S21, S12, S22 as the files write them; false at the end of the
-    // forward data. Single-file mode (reverse null): one line, filled when it holds only S11
-    // and S21. Two-file mode: S11 and S21 from the forward record, S22 and S12 from the reverse
-    // record of the same frequency; a reverse file without it sets pairing to mismatched.
-    bool next_two_port(InputSlot& forward, InputSlot* reverse, TwoPort& s, RecordPairing& pairing);
-
-    // Frequency token of the non-empty line read last from either slot, as cleaned.
+    // Frequency token of the non-empty line read last, as cleaned.
     const std::string& frequency_text() const { return frequency_text_; }
-    double last_frequency(int slot) const { return state(slot).last_frequency; }
+    double last_frequency() const { return last_frequency_; }
 
 private:
-    struct SlotState {
-        double last_frequency = 0.0;
-        bool data_started = false;  // a record has been delivered
-        bool no_data = false;       // a keyword ended the file before any record
-        bool has_pending = false;   // line holds a cleaned line not yet looked at
-        bool order_12_21 = false;
-        std::string line;
-    };
-    SlotState& state(int slot) { return slots_[slot == reverse_slot ? 1 : 0]; }
-    const SlotState& state(int slot) const { return slots_[slot == reverse_slot ? 1 : 0]; }
-
-    SlotState slots_[2];
+    InputSlot& input_;
+    double last_frequency_ = 0.0;
+    bool data_started_ = false;  // a record has been delivered
+    bool no_data_ = false;       // a keyword ended the file before any record
+    bool has_pending_ = false;   // line_ holds a cleaned line not yet looked at
+    bool order_12_21_ = false;
+    std::string line_;
     std::string frequency_text_;
+};
+
+// Two-ports from one complete file (reverse null), or from a forward and a reverse file.
+class TwoPortReader {
+public:
+    TwoPortReader(RecordReader& forward, RecordReader* reverse)
+        : forward_(forward), reverse_(reverse) {}
+
+    // The next two-port, S11, S21, S12, S22 as the files write them; false at the end of the
+    // forward data. One file: a line, filled when it holds only S11 and S21. Two files: S11
+    // and S21 from the forward record, S22 and S12 from the reverse record of the same
+    // frequency; a reverse file without it sets pairing to mismatched.
+    bool next_two_port(TwoPort& s, RecordPairing& pairing);
+
+    // The frequency token of the last two-port: in two-file mode the reverse file's.
+    const std::string& frequency_text() const {
+        return (reverse_ != nullptr ? *reverse_ : forward_).frequency_text();
+    }
+
+private:
+    RecordReader& forward_;
+    RecordReader* reverse_;
 };
 
 }  // namespace tavrin

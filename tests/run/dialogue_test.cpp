@@ -273,8 +273,8 @@ TEST_F(Dialogue, TheControlHandlerWritesTheWindowPositionOverTheFirstFourBytes) 
     };
     for (const HandlerCase& c : cases) {
         dir_.write("tavrin.ini", "ABCDEF");
-        // The handler writes through the process's own slot 4.
-        FileSlots& slots = file_slots();
+        // The handler writes through the settings slot the dialogue opened.
+        FileSlots slots;
         RunInputs inputs;
         FakeConsole console;
         script(console, {"a"});

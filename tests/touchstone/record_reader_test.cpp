@@ -17,10 +17,10 @@ struct Delivered {
 std::vector<Delivered> read_all(const std::string& contents, int limit = 20) {
     InputSlot input;
     input.open_memory(contents);
-    RecordReader reader;
+    RecordReader reader(input);
     std::vector<Delivered> out;
     for (int i = 0; i < limit; ++i) {
-        const std::string_view record = reader.next_data_record(input, forward_slot);
+        const std::string_view record = reader.next_data_record();
         out.push_back({std::string(record), reader.frequency_text()});
         if (record.empty()) break;
     }
@@ -74,34 +74,54 @@ TEST(RecordReader, KeepsTheFrequencyTokenAsWritten) {
 TEST(RecordReader, DroppedLineStillSetsTheFrequencyTextBriefly) {
     InputSlot input;
     input.open_memory("1 a\n1 b\n");
-    RecordReader reader;
-    EXPECT_EQ(reader.next_data_record(input, forward_slot), "a");
-    EXPECT_EQ(reader.next_data_record(input, forward_slot), "");
+    RecordReader reader(input);
+    EXPECT_EQ(reader.next_data_record(), "a");
+    EXPECT_EQ(reader.next_data_record(), "");
     EXPECT_EQ(reader.frequency_text(), "1");
-    EXPECT_EQ(reader.last_frequency(forward_slot), 1.0);
+    EXPECT_EQ(reader.last_frequency(), 1.0);
 }
 
-TEST(RecordReader, SlotsHaveTheirOwnMemoryButShareTheFrequencyText) {
-    InputSlot forward;
-    InputSlot reverse;
-    forward.open_memory("1 f1\n2 f2\n3 f3\n");
-    reverse.open_memory("1 r1\n0.5 bad\n2 r2\n");
-    RecordReader reader;
-    EXPECT_EQ(reader.next_data_record(forward, forward_slot), "f1");
-    EXPECT_EQ(reader.next_data_record(reverse, reverse_slot), "r1");
-    EXPECT_EQ(reader.next_data_record(forward, forward_slot), "f2");
-    // The drop gives an empty record for this pass only; the reverse file reads on.
-    EXPECT_EQ(reader.next_data_record(reverse, reverse_slot), "");
-    EXPECT_EQ(reader.frequency_text(), "0.5");
-    EXPECT_EQ(reader.next_data_record(forward, forward_slot), "f3");
-    EXPECT_EQ(reader.next_data_record(reverse, reverse_slot), "r2");
-    EXPECT_EQ(reader.frequency_text(), "2");
-    EXPECT_EQ(reader.last_frequency(forward_slot), 3.0);
-    EXPECT_EQ(reader.last_frequency(reverse_slot), 2.0);
-    // At the reverse file's end the token of the forward line stays.
-    EXPECT_EQ(reader.next_data_record(forward, forward_slot), "");
-    EXPECT_EQ(reader.next_data_record(reverse, reverse_slot), "");
-    EXPECT_EQ(reader.frequency_text(), "2");
+TEST(TwoPortReader, PairsForwardAndReverseRecordsByFrequency) {
+    struct Case {
+        const char* name;
+        std::string reverse;
+        int two_ports;  // delivered before the end
+        RecordPairing pairing;
+    };
+    const std::string forward = "1 11 0 21 0\n2 11 0 21 0\n3 11 0 21 0\n";
+    const std::vector<Case> cases = {
+        {"the same frequencies", "1 22 0 12 0\n2.0 22 0 12 0\n3e0 22 0 12 0\n", 3,
+         RecordPairing::paired},
+        {"a longer reverse file", "1 22 0 12 0\n2 22 0 12 0\n3 22 0 12 0\n4 22 0 12 0\n", 3,
+         RecordPairing::paired},
+        {"a shorter reverse file", "1 22 0 12 0\n", 1, RecordPairing::mismatched},
+        {"a missing frequency", "1 22 0 12 0\n3 22 0 12 0\n", 1, RecordPairing::mismatched},
+        {"another frequency", "1 22 0 12 0\n2.5 22 0 12 0\n", 1, RecordPairing::mismatched},
+        {"a frequency drop", "1 22 0 12 0\n0.5 22 0 12 0\n", 1, RecordPairing::mismatched},
+    };
+    for (const Case& c : cases) {
+        InputSlot forward_input;
+        InputSlot reverse_input;
+        forward_input.open_memory(forward);
+        reverse_input.open_memory(c.reverse);
+        RecordReader forward_records(forward_input);
+        RecordReader reverse_records(reverse_input);
+        TwoPortReader reader(forward_records, &reverse_records);
+        TwoPort s;
+        RecordPairing pairing = RecordPairing::paired;
+        int count = 0;
+        while (reader.next_two_port(s, pairing)) {
+            ++count;
+            EXPECT_EQ(s.s11.re, 11) << c.name;
+            EXPECT_EQ(s.s21.re, 21) << c.name;
+            EXPECT_EQ(s.s12.re, 12) << c.name;
+            EXPECT_EQ(s.s22.re, 22) << c.name;
+            // The reverse line's own token is the one written out.
+            EXPECT_EQ(reader.frequency_text(), reverse_records.frequency_text()) << c.name;
+        }
+        EXPECT_EQ(count, c.two_ports) << c.name;
+        EXPECT_EQ(pairing, c.pairing) << c.name;
+    }
 }
 
 // A Touchstone 2.0 file after its option line: keyword lines, then the data.
@@ -143,15 +163,15 @@ TEST(RecordReader, ReadsKeywordLinesBeforeTheData) {
     for (const KeywordCase& c : cases) {
         InputSlot input;
         input.open_memory(c.file);
-        RecordReader reader;
-        const FileKeywords got = reader.read_keyword_lines(input, forward_slot);
+        RecordReader reader(input);
+        const FileKeywords got = reader.read_keyword_lines();
         EXPECT_EQ(got.order_12_21, c.expected.order_12_21) << c.name;
         EXPECT_EQ(got.has_reference, c.expected.has_reference) << c.name;
         EXPECT_EQ(got.reference, c.expected.reference) << c.name;
         EXPECT_EQ(got.refused, c.expected.refused) << c.name;
         std::vector<std::string> records;
         for (int i = 0; i < 10; ++i) {
-            records.emplace_back(reader.next_data_record(input, forward_slot));
+            records.emplace_back(reader.next_data_record());
             if (records.back().empty()) break;
         }
         EXPECT_EQ(records, c.records) << c.name;
@@ -178,10 +198,10 @@ TEST(RecordReader, RecordsComeInS11S21S12S22OrderWithTheirTokenCount) {
     for (const Case& c : cases) {
         InputSlot input;
         input.open_memory(c.file);
-        RecordReader reader;
-        reader.read_keyword_lines(input, forward_slot);
+        RecordReader reader(input);
+        reader.read_keyword_lines();
         DataRecord record;
-        ASSERT_TRUE(reader.next_record(input, forward_slot, c.pairs, record)) << c.name;
+        ASSERT_TRUE(reader.next_record(c.pairs, record)) << c.name;
         EXPECT_EQ(record.frequency, 1.0) << c.name;
         EXPECT_EQ(record.tokens, c.tokens) << c.name;
         for (int k = 0; k < 8; ++k) {
