@@ -15,7 +15,8 @@ cmake --build "$build" -j2 >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failed=()
-for target in parse_number line_tokens record_reader option_line picture pipeline; do
+for source in "$root"/fuzz/*_fuzz.cpp; do
+  target=$(basename "$source" _fuzz.cpp)
   corpus="$work/$target/corpus"
   scratch="$work/$target/tmp"      # the target's own temporary files go here
   artifacts="$work/$target/artifacts"
