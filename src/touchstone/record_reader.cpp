@@ -136,25 +136,29 @@ std::string_view RecordReader::next_data_record() {
     }
 }
 
-bool RecordReader::next_record(int pairs, DataRecord& record) {
-    std::string_view rest = next_data_record();
-    if (rest.empty()) return false;
-    record.frequency = last_frequency_;
+void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecord& record) {
     // Where each pair of the line goes in S11, S21, S12, S22 order.
     static constexpr int as_written[4] = {0, 1, 2, 3};
-    static constexpr int order_12_21[4] = {0, 2, 1, 3};
-    const int* const target = order_12_21_ ? order_12_21 : as_written;
+    static constexpr int swapped[4] = {0, 2, 1, 3};
+    const int* const target = order_12_21 ? swapped : as_written;
     // With S11, S12, S21, S22 on a line, the first two of S11, S21 order need three pairs.
-    const int taken = order_12_21_ && pairs == 2 ? 3 : pairs;
+    const int taken = order_12_21 && pairs == 2 ? 3 : pairs;
     for (Complex& pair : record.pairs) pair = Complex{};
     record.tokens = 0;
     for (int k = 0; k < taken; ++k) {
         Complex& pair = record.pairs[target[k]];
-        record.tokens += rest.empty() ? 0 : 1;
-        pair.re = pop_number(rest);
-        record.tokens += rest.empty() ? 0 : 1;
-        pair.im = pop_number(rest);
+        record.tokens += numbers.empty() ? 0 : 1;
+        pair.re = pop_number(numbers);
+        record.tokens += numbers.empty() ? 0 : 1;
+        pair.im = pop_number(numbers);
     }
+}
+
+bool RecordReader::next_record(int pairs, DataRecord& record) {
+    const std::string_view numbers = next_data_record();
+    if (numbers.empty()) return false;
+    record.frequency = last_frequency_;
+    take_pairs(numbers, pairs, order_12_21_, record);
     return true;
 }
 
@@ -165,25 +169,44 @@ void fill_symmetrical(TwoPort& s) {
     s.s22 = s.s11;
 }
 
-bool TwoPortReader::next_two_port(TwoPort& s, RecordPairing& pairing) {
+void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s) {
     DataRecord record;
-    if (!forward_.next_record(reverse_ == nullptr ? 4 : 2, record)) return false;
+    take_pairs(text.forward, layout.single_file ? 4 : 2, layout.forward_12_21, record);
     s.s11 = record.pairs[0];
     s.s21 = record.pairs[1];
-    if (reverse_ == nullptr) {
+    if (layout.single_file) {
         s.s12 = record.pairs[2];
         s.s22 = record.pairs[3];
         if (holds_only_s11_and_s21(record)) fill_symmetrical(s);
+        return;
+    }
+    take_pairs(text.reverse, 2, layout.reverse_12_21, record);
+    s.s22 = record.pairs[0];
+    s.s12 = record.pairs[1];
+}
+
+bool TwoPortReader::next_two_port_text(TwoPortText& text, RecordPairing& pairing) {
+    text.forward = forward_.next_data_record();
+    if (text.forward.empty()) return false;
+    if (reverse_ == nullptr) {
+        text.reverse = {};
+        text.frequency_text = forward_.frequency_text();
         return true;
     }
-    const double frequency = record.frequency;
+    text.reverse = reverse_->next_data_record();
     // Data of two different frequencies must never be combined into one two-port.
-    if (!reverse_->next_record(2, record) || record.frequency != frequency) {
+    if (text.reverse.empty() || reverse_->last_frequency() != forward_.last_frequency()) {
         pairing = RecordPairing::mismatched;
         return false;
     }
-    s.s22 = record.pairs[0];
-    s.s12 = record.pairs[1];
+    text.frequency_text = reverse_->frequency_text();
+    return true;
+}
+
+bool TwoPortReader::next_two_port(TwoPort& s, RecordPairing& pairing) {
+    TwoPortText text;
+    if (!next_two_port_text(text, pairing)) return false;
+    take_two_port(text, layout(), s);
     return true;
 }
 

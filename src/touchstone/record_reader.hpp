@@ -33,6 +33,31 @@ struct DataRecord {
     int tokens = 0;
 };
 
+// The pairs of a record's numbers text (what follows the frequency): the first `pairs` pairs
+// in S11, S21, S12, S22 order, reading the line as S11, S12, S21, S22 when order_12_21 holds.
+void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecord& record);
+
+// A two-port's records before their numbers are read: the frequency token written out, the
+// forward record's numbers text and, in two-file mode, the reverse record's (else empty).
+// Views into the readers' lines, or into a copy of them.
+struct TwoPortText {
+    std::string_view frequency_text;
+    std::string_view forward;
+    std::string_view reverse;
+};
+
+// How to read a TwoPortText: one file or two, and each file's pair order.
+struct TwoPortLayout {
+    bool single_file = true;
+    bool forward_12_21 = false;
+    bool reverse_12_21 = false;
+};
+
+// S11, S21, S12, S22 as the files write them. One file: the line's four pairs, filled when it
+// holds only S11 and S21. Two files: S11 and S21 from the forward text, S22 and S12 from the
+// reverse text.
+void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s);
+
 // Whether the last two-file record found its reverse record at the same frequency.
 enum class RecordPairing { paired, mismatched };
 
@@ -65,6 +90,8 @@ public:
     // Frequency token of the non-empty line read last, as cleaned.
     const std::string& frequency_text() const { return frequency_text_; }
     double last_frequency() const { return last_frequency_; }
+    // Whether '[Two-Port Data Order] 12_21' came before the data.
+    bool order_12_21() const { return order_12_21_; }
 
 private:
     InputSlot& input_;
@@ -89,9 +116,19 @@ public:
     // frequency; a reverse file without it sets pairing to mismatched.
     bool next_two_port(TwoPort& s, RecordPairing& pairing);
 
+    // The same records before their numbers are read: what next_two_port takes apart. The
+    // views live until the next call.
+    bool next_two_port_text(TwoPortText& text, RecordPairing& pairing);
+
     // The frequency token of the last two-port: in two-file mode the reverse file's.
     const std::string& frequency_text() const {
         return (reverse_ != nullptr ? *reverse_ : forward_).frequency_text();
+    }
+
+    // How the texts are read; known once the keyword lines have been read.
+    TwoPortLayout layout() const {
+        return {reverse_ == nullptr, forward_.order_12_21(),
+                reverse_ != nullptr && reverse_->order_12_21()};
     }
 
 private:
