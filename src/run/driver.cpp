@@ -4,13 +4,12 @@
 
 #include "network/renormalise.hpp"
 #include "run/dialogue.hpp"
+#include "run/record_loop.hpp"
 #include "run/settings_path.hpp"
 #include "support/console.hpp"
 #include "support/executable_path.hpp"
 #include "support/text.hpp"
-#include "text/picture.hpp"
 #include "touchstone/option_line.hpp"
-#include "touchstone/output_record.hpp"
 #include "touchstone/record_reader.hpp"
 
 namespace tavrin {
@@ -68,25 +67,19 @@ int process_run(const RunInputs& run, FileSlots& slots) {
     slots.output.write(rewrite_option_line(header.option, header.z_old, run.z_new));
     slots.output.write_line_end();
 
-    const FormatDescriptor& format = *header.option.format;
-    const Complex gamma = renormalisation_gamma(header.z_old, run.z_new);
-    PictureState pictures;
-    TwoPort s;
-    TwoPort result;
-    RecordPairing pairing = RecordPairing::paired;
     TwoPortReader two_ports(forward, run.single_file ? nullptr : &reverse);
-    while (two_ports.next_two_port(s, pairing)) {
-        format.to_ri(s);
-        renormalise(s, gamma, result);
-        format.from_ri(result);
-        write_data_record(slots.output, pictures, two_ports.frequency_text(), format.format, result);
-        // Stop at once on a full disk rather than compute what cannot be written.
-        if (slots.output.failed()) return status_failure;
-    }
-    if (pairing == RecordPairing::mismatched) {
-        // The lines written are right, but the file would look complete: leave none.
-        slots.output.discard();
-        return status_failure;
+    const RecordConversion conversion{*header.option.format,
+                                      renormalisation_gamma(header.z_old, run.z_new),
+                                      two_ports.layout()};
+    switch (run_record_loop(two_ports, conversion, slots.output, loop_threads_from_environment())) {
+        case LoopEnd::complete:
+            break;
+        case LoopEnd::write_failed:
+            return status_failure;
+        case LoopEnd::mismatched:
+            // The lines written are right, but the file would look complete: leave none.
+            slots.output.discard();
+            return status_failure;
     }
     if (slots.forward.failed() || slots.reverse.failed()) return status_failure;
     return status_ok;

@@ -127,14 +127,34 @@ bool OutputSlot::open(const std::string& path) {
     return true;
 }
 
+void OutputSlot::open_memory() {
+    close();
+    memory_ = true;
+    collected_.clear();
+    capacity_ = output_block;
+    buffer_ = std::make_unique<char[]>(capacity_);
+    used_ = 0;
+    failed_ = false;
+}
+
+void OutputSlot::take_memory(std::string& text) {
+    flush_buffer();
+    text.append(collected_);
+    collected_.clear();
+}
+
 void OutputSlot::flush_buffer() {
     if (used_ == 0) return;
-    if (file_ == nullptr || std::fwrite(buffer_.get(), 1, used_, file_) != used_) failed_ = true;
+    if (memory_) {
+        collected_.append(buffer_.get(), used_);
+    } else if (file_ == nullptr || std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
+        failed_ = true;
+    }
     used_ = 0;
 }
 
 void OutputSlot::write_slow(std::string_view text) {
-    if (file_ == nullptr) {
+    if (!is_open()) {
         failed_ = true;
         return;
     }
@@ -142,13 +162,15 @@ void OutputSlot::write_slow(std::string_view text) {
     if (text.size() <= capacity_) {
         std::memcpy(buffer_.get(), text.data(), text.size());
         used_ = text.size();
+    } else if (memory_) {
+        collected_.append(text);
     } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
         failed_ = true;
     }
 }
 
 char* OutputSlot::reserve_slow(std::size_t n) {
-    if (file_ == nullptr || n > capacity_) return nullptr;
+    if (!is_open() || n > capacity_) return nullptr;
     flush_buffer();
     return buffer_.get();
 }
@@ -166,6 +188,13 @@ bool OutputSlot::discard() {
 }
 
 bool OutputSlot::close() {
+    if (memory_) {
+        memory_ = false;
+        collected_.clear();
+        buffer_.reset();
+        capacity_ = used_ = 0;
+        return !failed_;
+    }
     if (file_ == nullptr) return !failed_;
     flush_buffer();
     if (std::fflush(file_) != 0) failed_ = true;

@@ -61,7 +61,12 @@ public:
     ~OutputSlot() { close(); }
 
     bool open(const std::string& path);
-    bool is_open() const { return file_ != nullptr; }
+    // Collects what is written in memory instead of a file (a block of lines made on another
+    // thread); take_memory hands it over.
+    void open_memory();
+    // Appends everything written since open_memory or the last take_memory to text.
+    void take_memory(std::string& text);
+    bool is_open() const { return file_ != nullptr || memory_; }
     void write(std::string_view text) {
         if (text.size() <= capacity_ - used_) {
             // An empty text may come with a null pointer, which memcpy must not be given.
@@ -95,6 +100,8 @@ private:
     char* reserve_slow(std::size_t n);
 
     std::FILE* file_ = nullptr;
+    bool memory_ = false;
+    std::string collected_;  // memory mode: what left the buffer
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;

@@ -1,0 +1,115 @@
+// End-to-end: the same bytes and the same status at any thread count, on files large enough
+// to fill many blocks of the threaded loop, with what real files do at block borders.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e_support.hpp"
+
+namespace tavrin {
+namespace {
+
+using test::run_tool;
+using test::ScratchDir;
+
+struct Generated {
+    std::string option_line;
+    int records = 5000;
+    int pairs = 4;
+    int repeat_at = -1;   // this record's line comes twice
+    int drop_at = -1;     // the frequency falls here: the data ends (a noise section follows)
+    int long_at = -1;     // this record's line carries 300 kB of ignored numbers
+    int missing_at = -1;  // this record is left out
+};
+
+std::string generate(const Generated& g) {
+    std::string text = "! generated\n" + g.option_line + "\n";
+    char line[256];
+    for (int i = 1; i <= g.records; ++i) {
+        if (i == g.missing_at) continue;
+        const int f = i == g.drop_at ? 1 : (i > g.drop_at && g.drop_at > 0 ? i - g.drop_at : i);
+        std::string numbers;
+        for (int p = 0; p < g.pairs; ++p) {
+            const int k = (i * 7 + p * 13) % 997;
+            std::snprintf(line, sizeof line, " %s%d.%03d %d.%d", k % 3 == 0 ? "-" : "", k % 4, k,
+                          (k * 3) % 360 - 180, k);
+            numbers += line;
+        }
+        if (i == g.long_at) {
+            for (int n = 0; n < 30000; ++n) numbers += " 0.123456789";
+        }
+        std::snprintf(line, sizeof line, "%d.5", f);
+        text += line + numbers + (i % 11 == 0 ? "\t! note\n" : "\n");
+        if (i == g.repeat_at) text += line + numbers + "\n";
+    }
+    return text;
+}
+
+struct Outcome {
+    int status;
+    std::string output;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome convert_with_threads(const std::string& threads, const std::string& forward,
+                             const std::string& reverse, const std::string& output = "out") {
+    ScratchDir dir;
+    dir.write("f.s2p", forward);
+    std::vector<std::string> arguments = {"f", "f", output, "75"};
+    if (!reverse.empty()) {
+        dir.write("r.s2p", reverse);
+        arguments[1] = "r";
+    }
+    if (output == "full") std::filesystem::create_symlink("/dev/full", dir.path() / "full.s2p");
+    ::setenv("TAVRIN_THREADS", threads.c_str(), 1);
+    const int status = run_tool(dir, arguments).status;
+    ::unsetenv("TAVRIN_THREADS");
+    return {status, output == "full" ? "" : dir.read(output + ".s2p")};
+}
+
+TEST(RecordLoop, GivesTheSameBytesAtEveryThreadCount) {
+    struct Case {
+        const char* name;
+        Generated forward;
+        Generated reverse;  // records 0: single-file
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"RI", {"# GHz S RI R 50"}, {"", 0}, 0},
+        {"MA with a repeat at a block border", {"# GHz S MA R 50", 5000, 4, 1024}, {"", 0}, 0},
+        {"DB ending in a noise section", {"# GHz S DB R 50", 5000, 4, -1, 3000}, {"", 0}, 0},
+        {"a line longer than a block", {"# GHz S MA R 50", 5000, 4, -1, -1, 2048}, {"", 0}, 0},
+        {"forward and reverse", {"# GHz S DB R 50", 5000, 2}, {"# GHz S DB R 50", 5000, 2}, 0},
+        {"a reverse file missing a frequency", {"# GHz S RI R 50", 5000, 2},
+         {"# GHz S RI R 50", 5000, 2, -1, -1, -1, 2500}, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string forward = generate(c.forward);
+        const std::string reverse = c.reverse.records > 0 ? generate(c.reverse) : "";
+        const Outcome one = convert_with_threads("1", forward, reverse);
+        EXPECT_EQ(one.status, c.status) << c.name;
+        // A complete output holds far more than one block; a refused one holds nothing.
+        EXPECT_EQ(one.output.size() > 300000, c.status == 0) << c.name << ": " << one.output.size();
+        for (const char* threads : {"2", "4"}) {
+            EXPECT_TRUE(convert_with_threads(threads, forward, reverse) == one)
+                << c.name << " with " << threads << " threads";
+        }
+    }
+}
+
+TEST(RecordLoop, AFullDiskIsAFailureAtEveryThreadCount) {
+    if (!std::filesystem::exists("/dev/full") || std::getenv("TAVRIN_TEST_RUNNER") != nullptr) {
+        GTEST_SKIP() << "needs /dev/full and a native run";
+    }
+    const std::string file = generate({"# GHz S MA R 50"});
+    for (const char* threads : {"1", "2", "4"}) {
+        EXPECT_EQ(convert_with_threads(threads, file, "", "full").status, 1) << threads;
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
