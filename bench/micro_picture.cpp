@@ -40,7 +40,7 @@ void picture_number_typical(benchmark::State& state) {
     tavrin::PictureState pictures;
     std::size_t i = 0;
     for (auto _ : state) {
-        pictures.start_picture(out, tavrin::ri_picture);
+        pictures.start_picture(tavrin::ri_picture);
         pictures.write_picture_number(out, typical_values[i], tavrin::item_last);
         pictures.end_picture(out);
         i = (i + 1) % typical_values.size();

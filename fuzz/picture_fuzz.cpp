@@ -46,7 +46,7 @@ void run_free(const std::uint8_t* data, std::size_t size) {
     tavrin::OutputSlot slot;
     memory_output().open(slot);
     tavrin::PictureState state;
-    if (!without_start) state.start_picture(slot, picture);
+    if (!without_start) state.start_picture(picture);
     for (; size >= 9; data += 9, size -= 9) {
         const std::uint8_t control = data[8];
         std::uint32_t flags = 0;
@@ -55,7 +55,7 @@ void run_free(const std::uint8_t* data, std::size_t size) {
         flags |= static_cast<std::uint32_t>(control & 0xF0) << 4;  // bits the system never sets
         state.write_picture_number(slot, double_at(data), flags);
         if (control & 4) state.end_picture(slot);
-        if (control & 8) state.start_picture(slot, picture);
+        if (control & 8) state.start_picture(picture);
     }
     state.end_picture(slot);
     require(slot.close(), "the in-memory output takes every byte");
@@ -207,7 +207,7 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     tavrin::PictureState state;
     for (const double v : values) {
         for (const std::string* p : {&picture, &escaped}) {
-            state.start_picture(slot, *p);
+            state.start_picture(*p);
             state.write_picture_number(slot, v, tavrin::item_last | tavrin::item_end_line);
             state.end_picture(slot);
         }

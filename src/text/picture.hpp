@@ -26,7 +26,7 @@ std::uint64_t divide_pow10_half_up(std::uint64_t m, int k);
 // Holds the process's picture state: the copy of the picture and the cursor in it.
 class PictureState {
 public:
-    void start_picture(OutputSlot& channel, std::string_view picture);
+    void start_picture(std::string_view picture);
     void write_picture_number(OutputSlot& channel, double value, std::uint32_t item_flags);
     void end_picture(OutputSlot& channel);
 
@@ -39,8 +39,8 @@ private:
         std::size_t before = 0;  // literal characters before the field
         std::size_t field = 0;   // picture characters of the field
         std::size_t after = 0;   // literal characters after it
-        int integers = 0;        // I
-        int decimals = 0;        // P
+        int integers = 0;        // positions before the point
+        int decimals = 0;        // positions after it
     };
 
     void copy_literal_text(OutputSlot& channel);

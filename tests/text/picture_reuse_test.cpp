@@ -39,7 +39,7 @@ void expect_lines(const std::vector<Line>& lines, int rounds) {
         PictureState state;
         for (int round = 0; round < rounds; ++round) {
             for (const Line& line : lines) {
-                state.start_picture(out, line.picture);
+                state.start_picture(line.picture);
                 for (std::size_t i = 0; i + 1 < line.values.size(); ++i) {
                     state.write_picture_number(out, line.values[i], 0);
                 }

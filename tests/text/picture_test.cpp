@@ -55,7 +55,7 @@ struct Item {
 std::string picture_output(std::string_view picture, const std::vector<Item>& items) {
     return written_bytes([&](OutputSlot& slot) {
         PictureState state;
-        state.start_picture(slot, picture);
+        state.start_picture(picture);
         for (const Item& item : items) state.write_picture_number(slot, item.value, item.flags);
         state.end_picture(slot);
     });
@@ -227,10 +227,10 @@ TEST(PictureReference, RandomValuesMatchPlainTranscription) {
     const std::string got = written_bytes([&](OutputSlot& slot) {
         PictureState state;
         for (const double x : values) {
-            state.start_picture(slot, ri_picture);
+            state.start_picture(ri_picture);
             state.write_picture_number(slot, x, last_item);
             state.end_picture(slot);
-            state.start_picture(slot, pair_picture);
+            state.start_picture(pair_picture);
             state.write_picture_number(slot, 0.0, 0);
             state.write_picture_number(slot, x, last_item);
             state.end_picture(slot);
@@ -281,7 +281,7 @@ TEST(PictureLines, EachLineStartsThePictureAfresh) {
         PictureState state;
         for (const char* frequency : {"1.0E9", ""}) {
             slot.write(frequency);
-            state.start_picture(slot, pair_picture);
+            state.start_picture(pair_picture);
             state.write_picture_number(slot, -5.25, 0);
             state.write_picture_number(slot, 45.0, 0);
             state.write_picture_number(slot, -0.5, 0);
@@ -368,7 +368,7 @@ class LiteralTextCut : public ::testing::TestWithParam<LiteralCase> {};
 TEST_P(LiteralTextCut, StopsAtFieldStart) {
     const std::string got = written_bytes([](OutputSlot& slot) {
         PictureState state;
-        state.start_picture(slot, GetParam().picture);
+        state.start_picture(GetParam().picture);
         state.end_picture(slot);
     });
     EXPECT_EQ(got, GetParam().text) << "picture '" << GetParam().picture << "'";
@@ -450,7 +450,7 @@ TEST(PictureWithoutField, ItemWithoutPictureDoesNotCrash) {
     const std::string got = written_bytes([](OutputSlot& slot) {
         PictureState state;
         state.write_picture_number(slot, 2.5, 0);
-        state.start_picture(slot, ri_picture);
+        state.start_picture(ri_picture);
         state.write_picture_number(slot, 1.0, last_item);
         state.write_picture_number(slot, 3.0, 0);  // after the release
         state.end_picture(slot);
