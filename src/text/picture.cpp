@@ -166,7 +166,7 @@ constexpr auto decade_scales = [] {
 bool decimal_mantissa_direct(std::uint64_t mantissa, int power_of_two, DecimalMantissa& result) {
     const int shift = -power_of_two;  // x = mantissa / 2^shift
     std::uint64_t whole = 0;          // of S
-    std::uint64_t fraction = 0;  // of S, in units of 2^-64; truncated (true value below + 1)
+    std::uint64_t fraction = 0;       // of S, in units of 2^-64; truncated (true value below + 1)
     int decimal_exponent = 0;
     if (shift <= 64) {
         const DecadeScale& scale = decade_scales[static_cast<std::size_t>(shift)];
@@ -189,8 +189,8 @@ bool decimal_mantissa_direct(std::uint64_t mantissa, int power_of_two, DecimalMa
                      pow10_wide[static_cast<std::size_t>(-decimal_exponent)];
             whole = static_cast<std::uint64_t>(scaled >> shift);
         }
-        fraction = static_cast<std::uint64_t>(
-            (scaled & ((static_cast<uint128>(1) << shift) - 1)) >> (shift - 64));
+        fraction = static_cast<std::uint64_t>((scaled & ((static_cast<uint128>(1) << shift) - 1)) >>
+                                              (shift - 64));
     }
     if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the choice of d
     // At most shift - 3 + d halvings: the mantissa ends at least (five_fits + 1) / 2 once it
@@ -315,6 +315,8 @@ class Digits {
 // A field text built right to left; characters that would fall before the start are dropped.
 class Composer {
   public:
+    explicit Composer(PictureMarks marks) : marks_(marks) {}
+    PictureMarks marks() const { return marks_; }
     void put(char c) {
         if (pos_ > 0) buffer_[--pos_] = c;
     }
@@ -335,11 +337,21 @@ class Composer {
         for (; n < min_digits; ++n) put('0');
         return n;
     }
+    // The '%' that flags a number or an exponent wider than its place; data lines go without.
+    void put_overflow_mark() {
+        if (marks_ == PictureMarks::general) put('%');
+    }
+    // A word such as "-inf" right-aligned with blanks in width characters, or whole when longer.
+    void put_word(std::string_view word, std::int64_t width) {
+        for (std::size_t k = word.size(); k > 0; --k) put(word[k - 1]);
+        put_repeat(' ', width - static_cast<std::int64_t>(word.size()));
+    }
     std::string_view text() const { return {buffer_ + pos_, buffer_size - pos_}; }
 
   private:
     char buffer_[buffer_size];
     std::size_t pos_ = buffer_size;
+    PictureMarks marks_;
 };
 
 struct Value {
@@ -348,7 +360,15 @@ struct Value {
     bool negative = false;
     DecimalMantissa mantissa;
     const char* special_text = nullptr;  // four characters
+    bool not_a_number = false;
 };
+
+// An infinity or not-a-number as an output data line writes it; a NaN's sign and payload
+// mean nothing to a reader, so every one is "nan".
+std::string_view data_line_word(const Value& v) {
+    if (v.not_a_number) return "nan";
+    return v.negative ? "-inf" : "inf";
+}
 
 Value classify(double value) {
     Value v;
@@ -363,8 +383,10 @@ Value classify(double value) {
             v.special_text = "#INF";
         } else if (bits == default_nan) {
             v.special_text = "#IND";
+            v.not_a_number = true;
         } else {
             v.special_text = "#NAN";
+            v.not_a_number = true;
         }
     } else {
         v.kind = Value::finite;
@@ -491,12 +513,31 @@ void finish_integer_part(Composer& out, const Field& f, char front_sign, std::in
     if (width <= available) {
         out.put_repeat(f.star_fill ? '*' : ' ', available - width);
     } else {
-        out.put('%');
+        out.put_overflow_mark();
     }
+}
+
+// Digits before the point in the exponent form.
+std::int64_t exponent_lead(const Field& f) {
+    const std::int64_t lead = f.integers - (f.trailing == 0 ? 1 : 0) - (f.dollar ? 1 : 0);
+    return lead < 1 ? 1 : lead;
+}
+
+// Characters the field takes for a number that fits it.
+std::int64_t fitting_width(const Field& f) {
+    const std::int64_t point = f.point ? 1 : 0;
+    const std::int64_t trailing = f.trailing != 0 ? 1 : 0;
+    if (f.exponent_digits == 0) return f.integers + point + f.decimals + trailing;
+    // Front sign or trailing sign, '$', digits, point, decimals, 'E', exponent sign and digits.
+    return 1 + (f.dollar ? 1 : 0) + exponent_lead(f) + point + f.decimals + 2 + f.exponent_digits;
 }
 
 void render_special(Composer& out, const Field& f, const Value& v, char front_sign, char back_sign,
                     std::int64_t available) {
+    if (out.marks() == PictureMarks::data_line) {
+        out.put_word(data_line_word(v), fitting_width(f));
+        return;
+    }
     if (back_sign != 0) out.put(back_sign);
     out.put_repeat('0', f.decimals - 4);
     for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
@@ -512,9 +553,7 @@ void render_exponent(Composer& out, const Field& f, const Value& v, char back_si
     if (f.trailing == 0) {
         front_sign = v.negative ? '-' : (f.plus_first ? '+' : ' ');
     }
-    // Digits before the point, and significant digits shown in all.
-    std::int64_t lead = f.integers - (f.trailing == 0 ? 1 : 0) - (f.dollar ? 1 : 0);
-    if (lead < 1) lead = 1;
+    const std::int64_t lead = exponent_lead(f);
     const std::int64_t significant = lead + f.decimals;
 
     Digits digits;
@@ -548,7 +587,7 @@ void render_exponent(Composer& out, const Field& f, const Value& v, char back_si
     } else {
         out.put_number(magnitude, 1);
         // A long exponent carries its own mark, so that a reader sees the width change.
-        if (magnitude > 9) out.put('%');
+        if (magnitude > 9) out.put_overflow_mark();
     }
     out.put(exponent < 0 ? '-' : '+');
     out.put('E');
@@ -557,7 +596,7 @@ void render_exponent(Composer& out, const Field& f, const Value& v, char back_si
     for (std::int64_t k = 0; k < lead; ++k) out.put(digits.at(f.decimals + k));
     if (f.dollar) out.put('$');
     if (front_sign != 0) out.put(front_sign);
-    if (overflow_mark) out.put('%');
+    if (overflow_mark) out.put_overflow_mark();
 }
 
 void render_numeric(Composer& out, const Field& f, const Value& v) {
@@ -625,6 +664,10 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
 // The number without a picture field: its significant digits, trailing zeros dropped, in
 // plain notation for moderate magnitudes and with an exponent otherwise.
 void render_free(Composer& out, const Value& v) {
+    if (v.kind == Value::special && out.marks() == PictureMarks::data_line) {
+        out.put_word(data_line_word(v), 0);
+        return;
+    }
     if (v.kind == Value::special) {
         for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
         out.put('.');
@@ -735,16 +778,28 @@ std::uint64_t divide_pow10_half_up_fast(std::uint64_t m, int k) {
     }
 }
 
-// The fixed layout of a plain field for a finite value, composed at out: integers + 1 +
-// decimals characters when the integer digits fit, or, when they exceed the positions by at
-// most 3, the overflow mark followed by the sign and the number, up to 4 characters more.
-// Returns the length, or 0 with nothing composed for every other case, which the general
-// renderer handles: infinities and not-a-numbers, the exponent form.
-std::size_t compose_plain_field(char* out, int integers, int decimals, double value) {
+// The fixed layout of a plain field, composed at out: integers + 1 + decimals characters when
+// the integer digits fit, or, when they exceed the positions by at most 3, the overflow mark
+// (general marks only) followed by the sign and the number, up to 4 characters more; with
+// data-line marks also the words for infinities and not-a-numbers. Returns the length, or 0
+// with nothing composed for every other case, which the general renderer handles: the general
+// texts of infinities and not-a-numbers, the exponent form.
+std::size_t compose_plain_field(char* out, int integers, int decimals, double value,
+                                PictureMarks marks) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     const bool negative = (bits & sign_bit) != 0;
     const std::uint64_t magnitude = bits & ~sign_bit;
-    if ((magnitude >> 52) == 0x7FF) return 0;
+    if ((magnitude >> 52) == 0x7FF) {
+        if (marks != PictureMarks::data_line) return 0;
+        const std::string_view word = (magnitude & fraction_mask) != 0 ? "nan"
+                                      : negative                       ? "-inf"
+                                                                       : "inf";
+        const std::size_t width = static_cast<std::size_t>(integers + 1 + decimals);
+        const std::size_t blanks = width > word.size() ? width - word.size() : 0;
+        std::memset(out, ' ', blanks);
+        std::memcpy(out + blanks, word.data(), word.size());
+        return blanks + word.size();
+    }
     std::uint64_t scaled = 0;  // the value times 10^decimals, rounded half up
     if (magnitude != 0) {
         const DecimalMantissa dm = decimal_mantissa(value);
@@ -770,7 +825,8 @@ std::size_t compose_plain_field(char* out, int integers, int decimals, double va
 
     // The integer part takes its positions, or all it needs behind the overflow mark.
     const bool overflow = whole_digits > available;
-    const int front = overflow ? 1 + (negative ? 1 : 0) + whole_digits : integers;
+    const int mark = overflow && marks == PictureMarks::general ? 1 : 0;
+    const int front = overflow ? mark + (negative ? 1 : 0) + whole_digits : integers;
     if (decimals == 9) {
         put_nine_digits(out + front + 1, static_cast<std::uint32_t>(fraction));
     } else {
@@ -784,13 +840,10 @@ std::size_t compose_plain_field(char* out, int integers, int decimals, double va
         out[front - 1] = '0';
         shown = 1;
     }
-    int fill = front - shown;
+    int fill = front - shown;  // blanks on the left; when too wide, room for the mark alone
     if (negative) out[--fill] = '-';
-    if (overflow) {
-        out[0] = '%';
-    } else {
-        for (int k = 0; k < fill; ++k) out[k] = ' ';
-    }
+    for (int k = 0; k < fill; ++k) out[k] = ' ';
+    if (mark != 0) out[0] = '%';
     return static_cast<std::size_t>(front + 1 + decimals);
 }
 
@@ -804,13 +857,14 @@ std::size_t plain_literal_run(const char* p, std::size_t left) {
 
 }  // namespace
 
-void PictureState::start_picture(std::string_view picture) {
+void PictureState::start_picture(std::string_view picture, PictureMarks marks) {
     if (std::string_view(picture_) != picture) {
         picture_.assign(picture.data(), picture.size());  // reuses the capacity of earlier lines
         plan_count_ = 0;
         unplanned_ = 0;
     }
     has_picture_ = true;
+    marks_ = marks;
     cursor_ = 0;
     left_ = picture_.size();
 }
@@ -855,7 +909,7 @@ bool PictureState::write_planned_item(OutputSlot& channel, double value,
     char* const text = channel.reserve(plan->before + longest + plan->after + 2);
     if (text == nullptr) return false;
     const std::size_t width =
-        compose_plain_field(text + plan->before, plan->integers, plan->decimals, value);
+        compose_plain_field(text + plan->before, plan->integers, plan->decimals, value, marks_);
     if (width == 0) return false;
     const char* p = picture_.data() + cursor_;
     for (std::size_t k = 0; k < plan->before; ++k) text[k] = p[k];
@@ -893,7 +947,7 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
         left_ -= used;
     }
     const Value v = classify(value);
-    Composer out;
+    Composer out(marks_);
     if (field.numeric) {
         render_numeric(out, field, v);
     } else {
@@ -910,6 +964,7 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
 void PictureState::end_picture(OutputSlot& channel) {
     copy_literal_text(channel);
     has_picture_ = false;
+    marks_ = PictureMarks::general;
     cursor_ = 0;
     left_ = 0;
 }
