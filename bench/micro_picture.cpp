@@ -30,7 +30,7 @@ void decimal_mantissa_subnormal(benchmark::State& state) {
 }
 BENCHMARK(decimal_mantissa_subnormal);
 
-// One number through the RI picture, written to an output slot on /dev/null.
+// One number through the RI picture as a data line writes it, to an output slot on /dev/null.
 void picture_number_typical(benchmark::State& state) {
     tavrin::OutputSlot out;
     if (!out.open("/dev/null")) {
@@ -40,7 +40,7 @@ void picture_number_typical(benchmark::State& state) {
     tavrin::PictureState pictures;
     std::size_t i = 0;
     for (auto _ : state) {
-        pictures.start_picture(tavrin::ri_picture);
+        pictures.start_picture(tavrin::ri_picture, tavrin::PictureMarks::data_line);
         pictures.write_picture_number(out, typical_values[i], tavrin::item_last);
         pictures.end_picture(out);
         i = (i + 1) % typical_values.size();
