@@ -97,7 +97,7 @@ bool all_digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The text of step 9 for an infinity or a not-a-number.
+// The general text of an infinity or a not-a-number.
 std::string special_text(double v, std::int64_t integers, std::int64_t decimals) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
     const char* tag = (bits & 0x000FFFFFFFFFFFFFull) == 0 ? "#INF"
