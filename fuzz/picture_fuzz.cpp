@@ -1,8 +1,12 @@
-// The picture formatter. Free mode: an arbitrary picture (every field character, long
-// fields, no field at all) with arbitrary bit patterns and item flags, which must never
-// crash. Checked mode: a field of I '#', the point and P '#', whose text is checked against
-// the layout rules: a value that fits takes exactly I + 1 + P characters and shows the value
-// rounded to P decimals; larger values take the overflow mark or the exponent form.
+// The picture formatter, with the general or the data-line marks. Free mode: an arbitrary
+// picture (every field character, long fields, no field at all) with arbitrary bit patterns
+// and item flags, which must never crash, and with the data-line marks writes no '%' of its
+// own. Checked mode: a field of `integers` '#', the point and `decimals` '#', rendered by the
+// planned fast path and by the general renderer, which must agree; the general text is checked
+// against the layout rules (a value that fits takes exactly integers + 1 + decimals characters
+// and shows the value rounded to the decimals; larger values take the overflow mark or the
+// exponent form), and the data-line text must be that text without any '%', or inf, -inf or
+// nan right-aligned in the field.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -35,6 +39,8 @@ double double_at(const std::uint8_t* bytes) {
 void run_free(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return;
     const bool without_start = (data[0] & 2) != 0;
+    const auto marks =
+        (data[0] & 4) != 0 ? tavrin::PictureMarks::data_line : tavrin::PictureMarks::general;
     std::size_t length = static_cast<std::size_t>(data[1]) | static_cast<std::size_t>(data[2]) << 8;
     data += 3;
     size -= 3;
@@ -46,7 +52,7 @@ void run_free(const std::uint8_t* data, std::size_t size) {
     tavrin::OutputSlot slot;
     memory_output().open(slot);
     tavrin::PictureState state;
-    if (!without_start) state.start_picture(slot, picture);
+    if (!without_start) state.start_picture(picture, marks);
     for (; size >= 9; data += 9, size -= 9) {
         const std::uint8_t control = data[8];
         std::uint32_t flags = 0;
@@ -55,10 +61,14 @@ void run_free(const std::uint8_t* data, std::size_t size) {
         flags |= static_cast<std::uint32_t>(control & 0xF0) << 4;  // bits the system never sets
         state.write_picture_number(slot, double_at(data), flags);
         if (control & 4) state.end_picture(slot);
-        if (control & 8) state.start_picture(slot, picture);
+        if (control & 8) state.start_picture(picture, marks);
     }
     state.end_picture(slot);
     require(slot.close(), "the in-memory output takes every byte");
+    if (marks == tavrin::PictureMarks::data_line && picture.find('%') == std::string_view::npos) {
+        require(memory_output().contents().find('%') == std::string::npos,
+                "the data-line marks write no '%'");
+    }
 }
 
 struct Parsed {
@@ -66,6 +76,14 @@ struct Parsed {
     bool mark = false;       // starts with '%'
     bool exponent = false;   // holds 'E'
 };
+
+std::string without_marks(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c != '%') out.push_back(c);
+    }
+    return out;
+}
 
 std::string digits_only(std::string_view text) {
     std::string out;
@@ -79,7 +97,7 @@ bool all_digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The text of step 9 for an infinity or a not-a-number.
+// The general text of an infinity or a not-a-number.
 std::string special_text(double v, std::int64_t integers, std::int64_t decimals) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
     const char* tag = (bits & 0x000FFFFFFFFFFFFFull) == 0 ? "#INF"
@@ -92,7 +110,7 @@ std::string special_text(double v, std::int64_t integers, std::int64_t decimals)
 
 void check_field(std::string_view field, double v, std::int64_t integers, std::int64_t decimals) {
     const bool negative = std::signbit(v);
-    const std::int64_t available = integers - (negative ? 1 : 0);  // A
+    const std::int64_t available = integers - (negative ? 1 : 0);  // positions for digits
     if (!std::isfinite(v)) {
         if (decimals >= 4 && available >= 1) {
             require(field == special_text(v, integers, decimals),
@@ -186,11 +204,29 @@ void check_field(std::string_view field, double v, std::int64_t integers, std::i
             "the field shows the value rounded to P decimals", field);
 }
 
+// The data-line text of a field against the general text of the same value.
+void check_data_line_field(std::string_view field, std::string_view general, double v,
+                           std::int64_t integers, std::int64_t decimals) {
+    require(field.find('%') == std::string_view::npos, "a data-line field has no '%'", field);
+    if (std::isfinite(v)) {
+        require(field == without_marks(general),
+                "a data-line field is the general text without its '%'", field);
+        return;
+    }
+    const std::string word = std::isnan(v) ? "nan" : std::signbit(v) ? "-inf" : "inf";
+    const auto width = static_cast<std::size_t>(integers + 1 + decimals);
+    const std::string expected =
+        std::string(width > word.size() ? width - word.size() : 0, ' ') + word;
+    require(field == expected, "inf, -inf or nan right-aligned in the field", field);
+}
+
 void run_checked(const std::uint8_t* data, std::size_t size) {
     if (size < 4) return;
     const std::int64_t integers = data[1] % 8;
     const std::int64_t decimals = 1 + data[2] % 12;
     const bool leading_blank = (data[3] & 1) != 0;
+    const bool data_line = (data[3] & 2) != 0;
+    const auto marks = data_line ? tavrin::PictureMarks::data_line : tavrin::PictureMarks::general;
     data += 4;
     size -= 4;
     const std::string field = std::string(static_cast<std::size_t>(integers), '#') + "." +
@@ -207,7 +243,13 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     tavrin::PictureState state;
     for (const double v : values) {
         for (const std::string* p : {&picture, &escaped}) {
-            state.start_picture(slot, *p);
+            state.start_picture(*p, marks);
+            state.write_picture_number(slot, v, tavrin::item_last | tavrin::item_end_line);
+            state.end_picture(slot);
+        }
+        if (data_line) {
+            // The general text that the data-line text is checked against.
+            state.start_picture(picture);
             state.write_picture_number(slot, v, tavrin::item_last | tavrin::item_end_line);
             state.end_picture(slot);
         }
@@ -215,25 +257,36 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     require(slot.close(), "the in-memory output takes every byte");
     const std::string out = memory_output().contents();
     std::string_view rest(out);
-    for (const double v : values) {
+    const auto next_line = [&rest] {
         const std::size_t end = rest.find("\r\n");
         require(end != std::string_view::npos, "each item ends its line");
-        std::string_view line = rest.substr(0, end);
+        const std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end + 2);
-        const std::size_t end_escaped = rest.find("\r\n");
-        require(end_escaped != std::string_view::npos, "each item ends its line");
-        std::string_view line_escaped = rest.substr(0, end_escaped);
-        rest.remove_prefix(end_escaped + 2);
-        require(!line_escaped.empty() && line_escaped.front() == '=', "'_' copies what follows",
-                line_escaped);
-        line_escaped.remove_prefix(1);
+        return line;
+    };
+    // The field after the picture's leading blank.
+    const auto field_of = [leading_blank](std::string_view line) {
         if (leading_blank) {
             require(!line.empty() && line.front() == ' ', "the literal blank comes first", line);
             line.remove_prefix(1);
         }
+        return line;
+    };
+    for (const double v : values) {
+        const std::string_view line = field_of(next_line());
+        std::string_view line_escaped = next_line();
+        require(!line_escaped.empty() && line_escaped.front() == '=', "'_' copies what follows",
+                line_escaped);
+        line_escaped.remove_prefix(1);
         require(line == line_escaped, "the field's text does not depend on the literal before it",
                 line);
-        check_field(line, v, integers, decimals);
+        if (data_line) {
+            const std::string_view general = field_of(next_line());
+            check_data_line_field(line, general, v, integers, decimals);
+            check_field(general, v, integers, decimals);
+        } else {
+            check_field(line, v, integers, decimals);
+        }
     }
     require(rest.empty(), "nothing after the last line", rest);
 }

@@ -41,7 +41,7 @@ constexpr std::array<std::uint64_t, 20> pow10 = {
 };
 
 constexpr std::uint64_t sign_bit = 0x8000000000000000ull;
-// The largest M that the decimal-mantissa loop multiplies by 5: 5M still fits in 64 bits.
+// The largest mantissa the decimal-mantissa loop multiplies by 5: five times it fits in 64 bits.
 constexpr std::uint64_t five_fits = 0x3333333333333333ull;
 constexpr std::uint64_t fraction_mask = 0x000FFFFFFFFFFFFFull;
 constexpr std::uint64_t default_nan = 0xFFF8000000000000ull;
@@ -80,6 +80,164 @@ constexpr auto make_dividers(std::index_sequence<K...>) {
 
 constexpr auto dividers = make_dividers(std::make_index_sequence<20>{});
 
+// The loop that defines the decimal mantissa of mantissa * 2^power_of_two: powers of two traded
+// for powers of ten one at a time, the mantissa kept in 64 bits by halving (ties to even) or
+// dividing by 5 (to nearest), then rounded half up to 16 digits.
+DecimalMantissa decimal_mantissa_by_steps(std::uint64_t mantissa, int power_of_two) {
+    int decimal_exponent = 0;
+    for (; power_of_two < 0; ++power_of_two) {
+        if (mantissa <= five_fits) {
+            mantissa *= 5;
+            --decimal_exponent;
+        } else {
+            const bool shifted_out = (mantissa & 1u) != 0;
+            mantissa >>= 1;
+            if (shifted_out && (mantissa & 1u) != 0) ++mantissa;  // ties to even
+        }
+    }
+    for (; power_of_two > 0; --power_of_two) {
+        if (mantissa < sign_bit) {
+            mantissa <<= 1;
+        } else {
+            // Nearest integer to m / 5, i.e. floor((m + 2) / 5), without overflowing m + 2.
+            mantissa = mantissa / 5 + (mantissa % 5 + 2) / 5;
+            ++decimal_exponent;
+        }
+    }
+    const int digits = digit_count(mantissa);
+    if (digits > 16) {
+        mantissa = divide_pow10_half_up(mantissa, digits - 16);
+        decimal_exponent += digits - 16;
+    }
+    return {mantissa, decimal_exponent};
+}
+
+// floor((52 - shift) log10 2): 10^decade <= m / 2^shift for every m >= 2^52; exact for
+// 1 <= shift <= 127.
+constexpr int decade_floor(int shift) { return ((52 - shift) * 78913) >> 18; }
+
+// For x = m / 2^shift with 1 <= shift <= 64 the 16-digit scaling S = x / 10^d is m * factor
+// exactly, read as 64.64 fixed point, with factor = 10^-d * 2^(64 - shift) below 2^67. d is
+// decade_floor(shift) - 15, or one more from the threshold on m on, where x reaches the next
+// power of ten.
+struct DecadeScale {
+    uint128 factor = 0;
+    uint128 next_factor = 0;      // the factor for one power of ten more
+    std::uint64_t threshold = 0;  // smallest m with x >= 10^(decade_floor(shift) + 1)
+    int decimal_exponent = 0;     // d below the threshold
+};
+
+constexpr auto decade_scales = [] {
+    std::array<DecadeScale, 65> table{};
+    for (int shift = 1; shift <= 64; ++shift) {
+        DecadeScale& scale = table[static_cast<std::size_t>(shift)];
+        const int decade = decade_floor(shift);
+        scale.decimal_exponent = decade - 15;
+        const uint128 two_power = static_cast<uint128>(1) << (64 - shift);
+        scale.factor = pow10_wide[static_cast<std::size_t>(15 - decade)] * two_power;
+        scale.next_factor =
+            decade < 15 ? pow10_wide[static_cast<std::size_t>(14 - decade)] * two_power : 0;
+        // ceil(10^(decade + 1) * 2^shift), or beyond every m when it passes 2^53.
+        const uint128 limit = static_cast<uint128>(1) << 53;
+        uint128 threshold = 0;
+        if (decade + 1 >= 0) {
+            threshold = pow10_wide[static_cast<std::size_t>(decade + 1)] << shift;
+        } else {
+            const uint128 divisor = pow10_wide[static_cast<std::size_t>(-(decade + 1))];
+            threshold = ((static_cast<uint128>(1) << shift) + divisor - 1) / divisor;
+        }
+        scale.threshold = threshold > limit ? ~0ull : static_cast<std::uint64_t>(threshold);
+    }
+    return table;
+}();
+
+// The loop's result without the loop, for mantissa * 2^power_of_two with
+// -127 <= power_of_two <= -1 and a value of at least about 1e-7, the magnitudes data files hold.
+//
+// Why this is the loop's result: the loop multiplies by 5 exactly and halves only when its
+// mantissa exceeds five_fits, so each halving changes the mantissa's ratio to the exact value
+// by a factor within 1 +- 1/five_fits, and after h halvings its final m * 10^d is the value
+// times (1 + e) with |e| < (h + 2) / five_fits. Its last step rounds that to 16 digits half up.
+// The value's own 16-digit scaling S = x / 10^d is computed exactly here; whenever S lies
+// farther than S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16,
+// the loop rounds to the same digits with the same d, so the nearest integer to S is its m.
+// Otherwise (7 to 9 values in a hundred over the magnitudes of data files) false is returned
+// and the loop runs.
+bool decimal_mantissa_direct(std::uint64_t mantissa, int power_of_two, DecimalMantissa& result) {
+    const int shift = -power_of_two;  // x = mantissa / 2^shift
+    std::uint64_t whole = 0;          // of S
+    std::uint64_t fraction = 0;       // of S, in units of 2^-64; truncated (true value below + 1)
+    int decimal_exponent = 0;
+    if (shift <= 64) {
+        const DecadeScale& scale = decade_scales[static_cast<std::size_t>(shift)];
+        const bool next_decade = mantissa >= scale.threshold;
+        decimal_exponent = scale.decimal_exponent + (next_decade ? 1 : 0);
+        const uint128 scaled =
+            static_cast<uint128>(mantissa) * (next_decade ? scale.next_factor : scale.factor);
+        whole = static_cast<std::uint64_t>(scaled >> 64);
+        fraction = static_cast<std::uint64_t>(scaled);
+    } else {
+        decimal_exponent = decade_floor(shift) - 15;
+        if (-decimal_exponent > max_direct_power) return false;
+        uint128 scaled = static_cast<uint128>(mantissa) *
+                         pow10_wide[static_cast<std::size_t>(-decimal_exponent)];
+        whole = static_cast<std::uint64_t>(scaled >> shift);
+        if (whole >= pow10[16]) {
+            // x is in the next decade: one power of ten less.
+            ++decimal_exponent;
+            scaled = static_cast<uint128>(mantissa) *
+                     pow10_wide[static_cast<std::size_t>(-decimal_exponent)];
+            whole = static_cast<std::uint64_t>(scaled >> shift);
+        }
+        fraction = static_cast<std::uint64_t>((scaled & ((static_cast<uint128>(1) << shift) - 1)) >>
+                                              (shift - 64));
+    }
+    if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the choice of d
+    // At most shift - 3 + d halvings: the mantissa ends at least (five_fits + 1) / 2 once it
+    // has halved.
+    const int halvings_bound = shift - 3 + decimal_exponent > 0 ? shift - 3 + decimal_exponent : 0;
+    // S * (h + 2) / five_fits in units of 2^-64, rounded up: 2^64 / five_fits is just above 5.
+    const std::uint64_t margin =
+        5 * (whole + 1) * static_cast<std::uint64_t>(halvings_bound + 2) + 4;
+    const std::uint64_t half = sign_bit;
+    const std::uint64_t from_half = fraction >= half ? fraction - half : half - fraction;
+    if (from_half <= margin) return false;
+    if (whole == pow10[15] && fraction <= margin) return false;
+    if (whole == pow10[16] - 1 && ~fraction < margin) return false;
+    result.m = whole + (fraction > half ? 1 : 0);
+    result.d = decimal_exponent;
+    return true;
+}
+
+}  // namespace
+
+DecimalMantissa decimal_mantissa(double x) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x) & ~sign_bit;
+    const int biased_exponent = static_cast<int>(bits >> 52);
+    const std::uint64_t fraction = bits & fraction_mask;
+    if (biased_exponent == 0) {
+        if (fraction == 0) return {};  // zero has no mantissa
+        return decimal_mantissa_by_steps(fraction, -1074);
+    }
+    const std::uint64_t mantissa = fraction | (1ull << 52);
+    const int power_of_two = biased_exponent - 1075;
+    DecimalMantissa result;
+    if (power_of_two < 0 && power_of_two >= -127 &&
+        decimal_mantissa_direct(mantissa, power_of_two, result)) {
+        return result;
+    }
+    return decimal_mantissa_by_steps(mantissa, power_of_two);
+}
+
+std::uint64_t divide_pow10_half_up(std::uint64_t m, int k) {
+    if (k <= 0) return m;
+    // 10^20 and above: every 64-bit m lies below half the divisor.
+    if (k > 19) return 0;
+    return dividers[static_cast<std::size_t>(k)](m);
+}
+
+namespace {
+
 constexpr char digit_pairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
@@ -100,24 +258,24 @@ class Digits {
         }
         put_block(static_cast<std::uint32_t>(q), 0);
     }
-    // The digits of divide_pow10_half_up(q, k), found without a division by 10^k: the
-    // remainder reaches half of 10^k exactly when the highest dropped digit is 5 or more.
-    void set_divided(std::uint64_t q, std::int64_t k) {
+    // The digits of divide_pow10_half_up(q, dropped), found without a division: the
+    // remainder reaches half of 10^dropped exactly when the highest dropped digit is 5 or more.
+    void set_divided(std::uint64_t q, std::int64_t dropped) {
         set(q, 0);
-        if (k <= 0) return;
-        if (k > end_) {
+        if (dropped <= 0) return;
+        if (dropped > end_) {
             low_ = end_;
             return;
         }
-        const bool round_up = q_[k - 1] >= '5';
-        low_ = static_cast<int>(k);
+        const bool round_up = digits_[dropped - 1] >= '5';
+        low_ = static_cast<int>(dropped);
         if (!round_up) return;
         int i = low_;
-        while (i < end_ && q_[i] == '9') q_[i++] = '0';
+        while (i < end_ && digits_[i] == '9') digits_[i++] = '0';
         if (i < end_) {
-            ++q_[i];
+            ++digits_[i];
         } else {
-            q_[end_++] = '1';
+            digits_[end_++] = '1';
         }
     }
     // Digit count of the whole value, 0 when it is zero.
@@ -126,7 +284,7 @@ class Digits {
     char at(std::int64_t k) const {
         if (k < zeros_) return '0';
         k += low_ - zeros_;
-        return k < end_ ? q_[k] : '0';
+        return k < end_ ? digits_[k] : '0';
     }
 
   private:
@@ -136,20 +294,20 @@ class Digits {
         while (v >= 100) {
             const std::uint32_t pair = v % 100;
             v /= 100;
-            q_[end_++] = digit_pairs[2 * pair + 1];
-            q_[end_++] = digit_pairs[2 * pair];
+            digits_[end_++] = digit_pairs[2 * pair + 1];
+            digits_[end_++] = digit_pairs[2 * pair];
         }
         if (v >= 10) {
-            q_[end_++] = digit_pairs[2 * v + 1];
-            q_[end_++] = digit_pairs[2 * v];
+            digits_[end_++] = digit_pairs[2 * v + 1];
+            digits_[end_++] = digit_pairs[2 * v];
         } else if (v > 0) {
-            q_[end_++] = static_cast<char>('0' + v);
+            digits_[end_++] = static_cast<char>('0' + v);
         }
-        while (end_ - start < min_digits) q_[end_++] = '0';
+        while (end_ - start < min_digits) digits_[end_++] = '0';
     }
 
-    char q_[24];   // at most 20 digits and one carry
-    int low_ = 0;  // digits below low_ were dropped by set_divided
+    char digits_[24];  // least significant first: at most 20 digits and one carry
+    int low_ = 0;      // digits below low_ were dropped by set_divided
     int end_ = 0;
     std::int64_t zeros_ = 0;
 };
@@ -157,6 +315,8 @@ class Digits {
 // A field text built right to left; characters that would fall before the start are dropped.
 class Composer {
   public:
+    explicit Composer(PictureMarks marks) : marks_(marks) {}
+    PictureMarks marks() const { return marks_; }
     void put(char c) {
         if (pos_ > 0) buffer_[--pos_] = c;
     }
@@ -177,11 +337,21 @@ class Composer {
         for (; n < min_digits; ++n) put('0');
         return n;
     }
+    // The '%' that flags a number or an exponent wider than its place; data lines go without.
+    void put_overflow_mark() {
+        if (marks_ == PictureMarks::general) put('%');
+    }
+    // A word such as "-inf" right-aligned with blanks in width characters, or whole when longer.
+    void put_word(std::string_view word, std::int64_t width) {
+        for (std::size_t k = word.size(); k > 0; --k) put(word[k - 1]);
+        put_repeat(' ', width - static_cast<std::int64_t>(word.size()));
+    }
     std::string_view text() const { return {buffer_ + pos_, buffer_size - pos_}; }
 
   private:
     char buffer_[buffer_size];
     std::size_t pos_ = buffer_size;
+    PictureMarks marks_;
 };
 
 struct Value {
@@ -190,7 +360,15 @@ struct Value {
     bool negative = false;
     DecimalMantissa mantissa;
     const char* special_text = nullptr;  // four characters
+    bool not_a_number = false;
 };
+
+// An infinity or not-a-number as an output data line writes it; a NaN's sign and payload
+// mean nothing to a reader, so every one is "nan".
+std::string_view data_line_word(const Value& v) {
+    if (v.not_a_number) return "nan";
+    return v.negative ? "-inf" : "inf";
+}
 
 Value classify(double value) {
     Value v;
@@ -205,8 +383,10 @@ Value classify(double value) {
             v.special_text = "#INF";
         } else if (bits == default_nan) {
             v.special_text = "#IND";
+            v.not_a_number = true;
         } else {
             v.special_text = "#NAN";
+            v.not_a_number = true;
         }
     } else {
         v.kind = Value::finite;
@@ -218,8 +398,8 @@ Value classify(double value) {
 // One field as read from the picture.
 struct Field {
     bool numeric = false;       // false: the number is written in free form
-    std::int64_t integers = 0;  // I: '#' before the point, plus the positions of '**', '$', ','
-    std::int64_t decimals = 0;  // P
+    std::int64_t integers = 0;  // positions before the point: '#', and those of '**', '$', ','
+    std::int64_t decimals = 0;  // '#' after the point
     bool point = false;
     bool plus_first = false;  // leading '+': a sign is always shown
     bool star_fill = false;   // '**'
@@ -333,12 +513,31 @@ void finish_integer_part(Composer& out, const Field& f, char front_sign, std::in
     if (width <= available) {
         out.put_repeat(f.star_fill ? '*' : ' ', available - width);
     } else {
-        out.put('%');
+        out.put_overflow_mark();
     }
+}
+
+// Digits before the point in the exponent form.
+std::int64_t exponent_lead(const Field& f) {
+    const std::int64_t lead = f.integers - (f.trailing == 0 ? 1 : 0) - (f.dollar ? 1 : 0);
+    return lead < 1 ? 1 : lead;
+}
+
+// Characters the field takes for a number that fits it.
+std::int64_t fitting_width(const Field& f) {
+    const std::int64_t point = f.point ? 1 : 0;
+    const std::int64_t trailing = f.trailing != 0 ? 1 : 0;
+    if (f.exponent_digits == 0) return f.integers + point + f.decimals + trailing;
+    // Front sign or trailing sign, '$', digits, point, decimals, 'E', exponent sign and digits.
+    return 1 + (f.dollar ? 1 : 0) + exponent_lead(f) + point + f.decimals + 2 + f.exponent_digits;
 }
 
 void render_special(Composer& out, const Field& f, const Value& v, char front_sign, char back_sign,
                     std::int64_t available) {
+    if (out.marks() == PictureMarks::data_line) {
+        out.put_word(data_line_word(v), fitting_width(f));
+        return;
+    }
     if (back_sign != 0) out.put(back_sign);
     out.put_repeat('0', f.decimals - 4);
     for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
@@ -354,25 +553,25 @@ void render_exponent(Composer& out, const Field& f, const Value& v, char back_si
     if (f.trailing == 0) {
         front_sign = v.negative ? '-' : (f.plus_first ? '+' : ' ');
     }
-    std::int64_t lead = f.integers - (f.trailing == 0 ? 1 : 0) - (f.dollar ? 1 : 0);
-    if (lead < 1) lead = 1;
-    const std::int64_t shown = lead + f.decimals;  // G
+    const std::int64_t lead = exponent_lead(f);
+    const std::int64_t significant = lead + f.decimals;
 
-    Digits r;
+    Digits digits;
     std::int64_t exponent = 0;
     if (v.kind == Value::zero) {
-        r.set(0, 0);
+        digits.set(0, 0);
     } else {
-        const std::uint64_t m = v.mantissa.m;
-        const int l = digit_count(m);
-        exponent = static_cast<std::int64_t>(v.mantissa.d) + l - lead;
-        if (l <= shown) {
-            r.set(m, shown - l);
+        const std::uint64_t mantissa = v.mantissa.m;
+        const int mantissa_digits = digit_count(mantissa);
+        exponent = static_cast<std::int64_t>(v.mantissa.d) + mantissa_digits - lead;
+        if (mantissa_digits <= significant) {
+            digits.set(mantissa, significant - mantissa_digits);
         } else {
-            r.set_divided(m, l - shown);
-            if (r.count() > shown) {
-                // The rounding carried into a new digit; shown < l <= 17 keeps 10^(G-1) in range.
-                r.set(pow10[static_cast<std::size_t>(shown - 1)], 0);
+            digits.set_divided(mantissa, mantissa_digits - significant);
+            if (digits.count() > significant) {
+                // The rounding carried into a new digit; significant < mantissa_digits <= 17
+                // keeps the power of ten in range.
+                digits.set(pow10[static_cast<std::size_t>(significant - 1)], 0);
                 ++exponent;
             }
         }
@@ -388,16 +587,16 @@ void render_exponent(Composer& out, const Field& f, const Value& v, char back_si
     } else {
         out.put_number(magnitude, 1);
         // A long exponent carries its own mark, so that a reader sees the width change.
-        if (magnitude > 9) out.put('%');
+        if (magnitude > 9) out.put_overflow_mark();
     }
     out.put(exponent < 0 ? '-' : '+');
     out.put('E');
-    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(r.at(k));
+    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(digits.at(k));
     if (f.point) out.put('.');
-    for (std::int64_t k = 0; k < lead; ++k) out.put(r.at(f.decimals + k));
+    for (std::int64_t k = 0; k < lead; ++k) out.put(digits.at(f.decimals + k));
     if (f.dollar) out.put('$');
     if (front_sign != 0) out.put(front_sign);
-    if (overflow_mark) out.put('%');
+    if (overflow_mark) out.put_overflow_mark();
 }
 
 void render_numeric(Composer& out, const Field& f, const Value& v) {
@@ -412,7 +611,7 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
     } else if (v.negative) {
         front_sign = '-';
     }
-    // Integer positions left for digits (A): the front sign and the '$' take one each.
+    // Integer positions left for digits: the front sign and the '$' take one each.
     const std::int64_t available = f.integers - (front_sign != 0 ? 1 : 0) - (f.dollar ? 1 : 0);
 
     if (v.kind == Value::special) {
@@ -420,20 +619,20 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
         return;
     }
 
-    // N: the value scaled by 10^P and rounded half up on the magnitude.
-    Digits n;
+    // The value scaled by 10^decimals, rounded half up on the magnitude.
+    Digits scaled;
     if (v.kind == Value::zero) {
-        n.set(0, 0);
+        scaled.set(0, 0);
     } else {
         const std::int64_t shift = static_cast<std::int64_t>(v.mantissa.d) + f.decimals;
         if (shift >= 0) {
-            n.set(v.mantissa.m, shift);
+            scaled.set(v.mantissa.m, shift);
         } else {
-            n.set_divided(v.mantissa.m, -shift);
+            scaled.set_divided(v.mantissa.m, -shift);
         }
     }
-    const std::int64_t total = n.count();
-    const std::int64_t integer_digits = total > f.decimals ? total - f.decimals : 0;  // U
+    const std::int64_t total = scaled.count();
+    const std::int64_t integer_digits = total > f.decimals ? total - f.decimals : 0;
 
     if (f.exponent_digits > 0 || integer_digits > available + 3) {
         render_exponent(out, f, v, back_sign);
@@ -441,7 +640,7 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
     }
 
     if (back_sign != 0) out.put(back_sign);
-    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(n.at(k));
+    for (std::int64_t k = 0; k < f.decimals; ++k) out.put(scaled.at(k));
     if (f.point) out.put('.');
     std::int64_t width = 0;
     if (integer_digits == 0) {
@@ -455,7 +654,7 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
                 out.put(',');
                 ++width;
             }
-            out.put(n.at(f.decimals + k));
+            out.put(scaled.at(f.decimals + k));
             ++width;
         }
     }
@@ -465,6 +664,10 @@ void render_numeric(Composer& out, const Field& f, const Value& v) {
 // The number without a picture field: its significant digits, trailing zeros dropped, in
 // plain notation for moderate magnitudes and with an exponent otherwise.
 void render_free(Composer& out, const Value& v) {
+    if (v.kind == Value::special && out.marks() == PictureMarks::data_line) {
+        out.put_word(data_line_word(v), 0);
+        return;
+    }
     if (v.kind == Value::special) {
         for (int k = 3; k >= 0; --k) out.put(v.special_text[k]);
         out.put('.');
@@ -472,20 +675,20 @@ void render_free(Composer& out, const Value& v) {
     } else if (v.kind == Value::zero) {
         out.put('0');
     } else {
-        std::uint64_t m = v.mantissa.m;
+        std::uint64_t mantissa = v.mantissa.m;
         std::int64_t exponent = v.mantissa.d;
-        while (m % 10 == 0) {
-            m /= 10;
+        while (mantissa % 10 == 0) {
+            mantissa /= 10;
             ++exponent;
         }
         Digits digits;
-        digits.set(m, 0);
+        digits.set(mantissa, 0);
         const std::int64_t count = digits.count();
         const std::int64_t before_point = count + exponent;
         if (before_point > 16 || before_point < -5) {
-            const std::int64_t e = before_point - 1;
-            out.put_number(static_cast<std::uint64_t>(e < 0 ? -e : e), 1);
-            out.put(e < 0 ? '-' : '+');
+            const std::int64_t power = before_point - 1;
+            out.put_number(static_cast<std::uint64_t>(power < 0 ? -power : power), 1);
+            out.put(power < 0 ? '-' : '+');
             out.put('E');
             for (std::int64_t k = 0; k < count - 1; ++k) out.put(digits.at(k));
             if (count > 1) out.put('.');
@@ -508,168 +711,8 @@ void render_free(Composer& out, const Value& v) {
     if (v.negative) out.put('-');
 }
 
-}  // namespace
-
-namespace {
-
-// The loop that defines (M, D): powers of two traded for powers of ten one at a time, with
-// M kept in 64 bits by halving (ties to even) or dividing by 5 (to nearest).
-DecimalMantissa decimal_mantissa_by_steps(std::uint64_t m, int n) {
-    int d = 0;
-    for (; n < 0; ++n) {
-        if (m <= five_fits) {
-            m *= 5;
-            --d;
-        } else {
-            const bool shifted_out = (m & 1u) != 0;
-            m >>= 1;
-            if (shifted_out && (m & 1u) != 0) ++m;  // ties to even
-        }
-    }
-    for (; n > 0; --n) {
-        if (m < sign_bit) {
-            m <<= 1;
-        } else {
-            // Nearest integer to m / 5, i.e. floor((m + 2) / 5), without overflowing m + 2.
-            m = m / 5 + (m % 5 + 2) / 5;
-            ++d;
-        }
-    }
-    const int digits = digit_count(m);
-    if (digits > 16) {
-        m = divide_pow10_half_up(m, digits - 16);
-        d += digits - 16;
-    }
-    return {m, d};
-}
-
-// The same (M, D) without the loop, for m * 2^n with -127 <= n <= -1 and a value of at least
-// about 1e-7, the magnitudes data files hold.
-//
-// Why this is the loop's result: the loop multiplies by 5 exactly and halves only when
-// M > five_fits, so each halving changes M's ratio to the exact value by a factor within
-// 1 +- 1/five_fits, and after h halvings its final M * 10^D' is the value times (1 + e) with
-// |e| < (h + 2) / five_fits. Its last step rounds that to 16 digits half up. The value's own
-// 16-digit scaling S = x / 10^D is computed exactly here; whenever S lies farther than
-// S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16, the loop
-// rounds to the same digits with the same D, so the nearest integer to S is its M. Otherwise
-// (a few values in a hundred) false is returned and the loop runs.
-// floor((52 - s) log10 2): 10^q <= m / 2^s for every m >= 2^52; exact for 1 <= s <= 127.
-constexpr int decade_floor(int s) { return ((52 - s) * 78913) >> 18; }
-
-// For x = m / 2^s with 1 <= s <= 64 the scaling S = x / 10^D is m * K exactly, read as 64.64
-// fixed point, with K = 10^-D * 2^(64 - s) below 2^67. D is decade_floor(s) - 15, or one more
-// from the threshold on m on, where x reaches the next power of ten.
-struct DecadeScale {
-    uint128 low_k = 0;   // K for D = decade_floor(s) - 15
-    uint128 high_k = 0;  // K for one power of ten more
-    std::uint64_t threshold = 0;  // smallest m with x >= 10^(decade_floor(s) + 1)
-    int low_d = 0;
-};
-
-constexpr auto decade_scales = [] {
-    std::array<DecadeScale, 65> table{};
-    for (int s = 1; s <= 64; ++s) {
-        DecadeScale& e = table[static_cast<std::size_t>(s)];
-        const int q = decade_floor(s);
-        e.low_d = q - 15;
-        const uint128 two_power = static_cast<uint128>(1) << (64 - s);
-        e.low_k = pow10_wide[static_cast<std::size_t>(15 - q)] * two_power;
-        e.high_k = q < 15 ? pow10_wide[static_cast<std::size_t>(14 - q)] * two_power : 0;
-        // ceil(10^(q + 1) * 2^s), or beyond every m when it passes 2^53.
-        const uint128 limit = static_cast<uint128>(1) << 53;
-        uint128 t = 0;
-        if (q + 1 >= 0) {
-            t = pow10_wide[static_cast<std::size_t>(q + 1)] << s;
-        } else {
-            const uint128 p = pow10_wide[static_cast<std::size_t>(-(q + 1))];
-            t = ((static_cast<uint128>(1) << s) + p - 1) / p;
-        }
-        e.threshold = t > limit ? ~0ull : static_cast<std::uint64_t>(t);
-    }
-    return table;
-}();
-
-// The same (M, D) without the loop, for m * 2^n with -127 <= n <= -1 and a value of at least
-// about 1e-7, the magnitudes data files hold.
-//
-// Why this is the loop's result: the loop multiplies by 5 exactly and halves only when
-// M > five_fits, so each halving changes M's ratio to the exact value by a factor within
-// 1 +- 1/five_fits, and after h halvings its final M * 10^D' is the value times (1 + e) with
-// |e| < (h + 2) / five_fits. Its last step rounds that to 16 digits half up. The value's own
-// 16-digit scaling S = x / 10^D is computed exactly here; whenever S lies farther than
-// S * |e| from a rounding half-way point and from the decade ends 10^15 and 10^16, the loop
-// rounds to the same digits with the same D, so the nearest integer to S is its M. Otherwise
-// (about 7 values in a hundred) false is returned and the loop runs.
-bool decimal_mantissa_direct(std::uint64_t m, int n, DecimalMantissa& result) {
-    const int s = -n;  // x = m / 2^s
-    std::uint64_t whole = 0;
-    std::uint64_t fraction = 0;  // of S, in units of 2^-64; truncated (true value below + 1)
-    int d = 0;
-    if (s <= 64) {
-        const DecadeScale& e = decade_scales[static_cast<std::size_t>(s)];
-        const bool next_decade = m >= e.threshold;
-        d = e.low_d + (next_decade ? 1 : 0);
-        const uint128 scaled = static_cast<uint128>(m) * (next_decade ? e.high_k : e.low_k);
-        whole = static_cast<std::uint64_t>(scaled >> 64);
-        fraction = static_cast<std::uint64_t>(scaled);
-    } else {
-        d = decade_floor(s) - 15;
-        if (-d > max_direct_power) return false;
-        uint128 scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
-        whole = static_cast<std::uint64_t>(scaled >> s);
-        if (whole >= pow10[16]) {
-            // x is in the next decade: one power of ten less.
-            ++d;
-            scaled = static_cast<uint128>(m) * pow10_wide[static_cast<std::size_t>(-d)];
-            whole = static_cast<std::uint64_t>(scaled >> s);
-        }
-        fraction = static_cast<std::uint64_t>((scaled & ((static_cast<uint128>(1) << s) - 1)) >>
-                                              (s - 64));
-    }
-    if (whole < pow10[15] || whole >= pow10[16]) return false;  // never, with the choice of D
-    // At most s - 3 + D halvings: M ends at least (five_fits + 1) / 2 once it has halved.
-    const int halvings_bound = s - 3 + d > 0 ? s - 3 + d : 0;
-    // S * (h + 2) / five_fits in units of 2^-64, rounded up: 2^64 / five_fits is just above 5.
-    const std::uint64_t margin =
-        5 * (whole + 1) * static_cast<std::uint64_t>(halvings_bound + 2) + 4;
-    const std::uint64_t half = sign_bit;
-    const std::uint64_t from_half = fraction >= half ? fraction - half : half - fraction;
-    if (from_half <= margin) return false;
-    if (whole == pow10[15] && fraction <= margin) return false;
-    if (whole == pow10[16] - 1 && ~fraction < margin) return false;
-    result.m = whole + (fraction > half ? 1 : 0);
-    result.d = d;
-    return true;
-}
-
-}  // namespace
-
-DecimalMantissa decimal_mantissa(double x) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x) & ~sign_bit;
-    const int biased = static_cast<int>(bits >> 52);
-    const std::uint64_t fraction = bits & fraction_mask;
-    if (biased == 0) {
-        if (fraction == 0) return {};  // zero has no mantissa
-        return decimal_mantissa_by_steps(fraction, -1074);
-    }
-    const std::uint64_t m = fraction | (1ull << 52);
-    const int n = biased - 1075;
-    DecimalMantissa result;
-    if (n < 0 && n >= -127 && decimal_mantissa_direct(m, n, result)) return result;
-    return decimal_mantissa_by_steps(m, n);
-}
-
-std::uint64_t divide_pow10_half_up(std::uint64_t m, int k) {
-    if (k <= 0) return m;
-    // 10^20 and above: every 64-bit m lies below half the divisor.
-    if (k > 19) return 0;
-    return dividers[static_cast<std::size_t>(k)](m);
-}
-
-namespace {
-
-// A plain field holds I + 1 + P characters; this bounds the fields the direct path renders.
+// A plain field holds its integer positions, the point and its decimals; this bounds the
+// fields the planned path renders.
 constexpr int plain_field_limit = 40;
 // Literal text around a planned field, before and after together.
 constexpr std::size_t planned_literal_limit = 32;
@@ -735,42 +778,55 @@ std::uint64_t divide_pow10_half_up_fast(std::uint64_t m, int k) {
     }
 }
 
-// The fixed layout of a plain field for a finite value, composed at out: I + 1 + P characters
-// when the integer digits fit, or, when they exceed the positions by at most 3, the overflow
-// mark followed by the sign and the number, up to 4 characters more. Returns the length, or 0
-// with nothing composed for every other case, which the general renderer handles: infinities
-// and not-a-numbers, the exponent form.
-std::size_t compose_plain_field(char* out, int integers, int decimals, double value) {
+// The fixed layout of a plain field, composed at out: integers + 1 + decimals characters when
+// the integer digits fit, or, when they exceed the positions by at most 3, the overflow mark
+// (general marks only) followed by the sign and the number, up to 4 characters more; with
+// data-line marks also the words for infinities and not-a-numbers. Returns the length, or 0
+// with nothing composed for every other case, which the general renderer handles: the general
+// texts of infinities and not-a-numbers, the exponent form.
+std::size_t compose_plain_field(char* out, int integers, int decimals, double value,
+                                PictureMarks marks) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     const bool negative = (bits & sign_bit) != 0;
     const std::uint64_t magnitude = bits & ~sign_bit;
-    if ((magnitude >> 52) == 0x7FF) return 0;
-    std::uint64_t n = 0;  // N, the value scaled by 10^P and rounded half up
+    if ((magnitude >> 52) == 0x7FF) {
+        if (marks != PictureMarks::data_line) return 0;
+        const std::string_view word = (magnitude & fraction_mask) != 0 ? "nan"
+                                      : negative                       ? "-inf"
+                                                                       : "inf";
+        const std::size_t width = static_cast<std::size_t>(integers + 1 + decimals);
+        const std::size_t blanks = width > word.size() ? width - word.size() : 0;
+        std::memset(out, ' ', blanks);
+        std::memcpy(out + blanks, word.data(), word.size());
+        return blanks + word.size();
+    }
+    std::uint64_t scaled = 0;  // the value times 10^decimals, rounded half up
     if (magnitude != 0) {
         const DecimalMantissa dm = decimal_mantissa(value);
         const int shift = dm.d + decimals;
         if (shift >= 0) {
             if (digit_count(dm.m) + shift > 19) return 0;
-            n = dm.m * pow10[static_cast<std::size_t>(shift)];
+            scaled = dm.m * pow10[static_cast<std::size_t>(shift)];
         } else {
-            n = divide_pow10_half_up_fast(dm.m, -shift);
+            scaled = divide_pow10_half_up_fast(dm.m, -shift);
         }
     }
-    const int available = integers - (negative ? 1 : 0);  // A
+    const int available = integers - (negative ? 1 : 0);  // positions left for digits
     // The nine decimals of both pictures divide by a constant.
     std::uint64_t whole;
     if (decimals == 9) {
-        whole = n / 1000000000u;
+        whole = scaled / 1000000000u;
     } else {
-        whole = n / pow10[static_cast<std::size_t>(decimals)];
+        whole = scaled / pow10[static_cast<std::size_t>(decimals)];
     }
-    const int whole_digits = digit_count(whole);  // U
-    if (whole_digits > available + 3) return 0;    // the exponent form
-    const std::uint64_t fraction = n - whole * pow10[static_cast<std::size_t>(decimals)];
+    const int whole_digits = digit_count(whole);
+    if (whole_digits > available + 3) return 0;  // the exponent form
+    const std::uint64_t fraction = scaled - whole * pow10[static_cast<std::size_t>(decimals)];
 
-    // The integer part takes I characters, or all it needs behind the overflow mark.
+    // The integer part takes its positions, or all it needs behind the overflow mark.
     const bool overflow = whole_digits > available;
-    const int front = overflow ? 1 + (negative ? 1 : 0) + whole_digits : integers;
+    const int mark = overflow && marks == PictureMarks::general ? 1 : 0;
+    const int front = overflow ? mark + (negative ? 1 : 0) + whole_digits : integers;
     if (decimals == 9) {
         put_nine_digits(out + front + 1, static_cast<std::uint32_t>(fraction));
     } else {
@@ -784,13 +840,10 @@ std::size_t compose_plain_field(char* out, int integers, int decimals, double va
         out[front - 1] = '0';
         shown = 1;
     }
-    int fill = front - shown;
+    int fill = front - shown;  // blanks on the left; when too wide, room for the mark alone
     if (negative) out[--fill] = '-';
-    if (overflow) {
-        out[0] = '%';
-    } else {
-        for (int k = 0; k < fill; ++k) out[k] = ' ';
-    }
+    for (int k = 0; k < fill; ++k) out[k] = ' ';
+    if (mark != 0) out[0] = '%';
     return static_cast<std::size_t>(front + 1 + decimals);
 }
 
@@ -804,13 +857,14 @@ std::size_t plain_literal_run(const char* p, std::size_t left) {
 
 }  // namespace
 
-void PictureState::start_picture(OutputSlot& /*channel*/, std::string_view picture) {
+void PictureState::start_picture(std::string_view picture, PictureMarks marks) {
     if (std::string_view(picture_) != picture) {
         picture_.assign(picture.data(), picture.size());  // reuses the capacity of earlier lines
         plan_count_ = 0;
         unplanned_ = 0;
     }
     has_picture_ = true;
+    marks_ = marks;
     cursor_ = 0;
     left_ = picture_.size();
 }
@@ -855,7 +909,7 @@ bool PictureState::write_planned_item(OutputSlot& channel, double value,
     char* const text = channel.reserve(plan->before + longest + plan->after + 2);
     if (text == nullptr) return false;
     const std::size_t width =
-        compose_plain_field(text + plan->before, plan->integers, plan->decimals, value);
+        compose_plain_field(text + plan->before, plan->integers, plan->decimals, value, marks_);
     if (width == 0) return false;
     const char* p = picture_.data() + cursor_;
     for (std::size_t k = 0; k < plan->before; ++k) text[k] = p[k];
@@ -893,7 +947,7 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
         left_ -= used;
     }
     const Value v = classify(value);
-    Composer out;
+    Composer out(marks_);
     if (field.numeric) {
         render_numeric(out, field, v);
     } else {
@@ -910,6 +964,7 @@ void PictureState::write_picture_number(OutputSlot& channel, double value,
 void PictureState::end_picture(OutputSlot& channel) {
     copy_literal_text(channel);
     has_picture_ = false;
+    marks_ = PictureMarks::general;
     cursor_ = 0;
     left_ = 0;
 }

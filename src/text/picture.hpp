@@ -23,10 +23,17 @@ DecimalMantissa decimal_mantissa(double x);
 // floor(m / 10^k) rounded half up; m itself for k <= 0. k is at most 19.
 std::uint64_t divide_pow10_half_up(std::uint64_t m, int k);
 
+// The marks a rendered number may carry. General pictures flag a number wider than its field
+// with '%' and write infinities and not-a-numbers as 1.#INF00000 and the like. Output data
+// lines must stay readable by any Touchstone reader: they leave every '%' out and write inf,
+// -inf or nan right-aligned in the field.
+enum class PictureMarks { general, data_line };
+
 // Holds the process's picture state: the copy of the picture and the cursor in it.
 class PictureState {
 public:
-    void start_picture(OutputSlot& channel, std::string_view picture);
+    // The marks hold until end_picture.
+    void start_picture(std::string_view picture, PictureMarks marks = PictureMarks::general);
     void write_picture_number(OutputSlot& channel, double value, std::uint32_t item_flags);
     void end_picture(OutputSlot& channel);
 
@@ -39,8 +46,8 @@ private:
         std::size_t before = 0;  // literal characters before the field
         std::size_t field = 0;   // picture characters of the field
         std::size_t after = 0;   // literal characters after it
-        int integers = 0;        // I
-        int decimals = 0;        // P
+        int integers = 0;        // positions before the point
+        int decimals = 0;        // positions after it
     };
 
     void copy_literal_text(OutputSlot& channel);
@@ -51,6 +58,7 @@ private:
     // capacity stay, so that a line starting the same picture again copies nothing.
     std::string picture_;
     bool has_picture_ = false;
+    PictureMarks marks_ = PictureMarks::general;
     std::size_t cursor_ = 0;   // index of the next unread picture character
     std::size_t left_ = 0;     // characters left from the cursor on
     ItemPlan plans_[4];

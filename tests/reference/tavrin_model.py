@@ -330,37 +330,36 @@ def decimal_mantissa(x):
 
 
 def field(value, i, p):
+    """A number in a data line's field of i integer positions and p decimals. A number wider
+    than the field is written in full, with no mark; one that is not finite as inf, -inf or
+    nan, right-aligned in the field."""
     bits = struct.unpack("<Q", struct.pack("<d", value))[0]
     negative = bits >> 63 == 1
     sign = "-" if negative else ""
     a = i - 1 if negative else i
     if (bits >> 52) & 0x7FF == 0x7FF:
-        word = "#IND" if bits == 0xFFF8000000000000 else "#NAN" if bits & (2**52 - 1) else "#INF"
-        integer, fraction = "1", word + "0" * (p - 4)
-    else:
-        n = 0
-        if value != 0:
-            m, d = decimal_mantissa(value)
-            n = m * 10 ** (d + p) if d + p >= 0 else (0 if -(d + p) > 19 else half_up(m, -(d + p)))
-        digits = str(n)
-        integer = digits[:-p] if len(digits) > p else ""
-        fraction = digits[-p:].rjust(p, "0")
-        if len(integer) > a + 3:
-            g = i - 1 + p
-            l = len(str(m))
-            r = m * 10 ** (g - l) if l <= g else half_up(m, l - g)
-            x = d + l - (i - 1)
-            if r == 10**g:
-                r, x = 10 ** (g - 1), x + 1
-            rs = str(r)
-            exponent = str(abs(x)) if abs(x) <= 9 else "%" + str(abs(x))
-            return ("%" + ("-" if negative else " ") + rs[: i - 1] + "." + rs[i - 1 :] + "E"
-                    + ("+" if x >= 0 else "-") + exponent)
-        if not integer:
-            integer = "0" if a >= 1 else ""
-    if len(integer) <= a:
-        return (sign + integer).rjust(i) + "." + fraction
-    return "%" + sign + integer + "." + fraction
+        word = "nan" if bits & (2**52 - 1) else sign + "inf"
+        return word.rjust(i + 1 + p)
+    n = 0
+    if value != 0:
+        m, d = decimal_mantissa(value)
+        n = m * 10 ** (d + p) if d + p >= 0 else (0 if -(d + p) > 19 else half_up(m, -(d + p)))
+    digits = str(n)
+    integer = digits[:-p] if len(digits) > p else ""
+    fraction = digits[-p:].rjust(p, "0")
+    if len(integer) > a + 3:
+        g = i - 1 + p
+        l = len(str(m))
+        r = m * 10 ** (g - l) if l <= g else half_up(m, l - g)
+        x = d + l - (i - 1)
+        if r == 10**g:
+            r, x = 10 ** (g - 1), x + 1
+        rs = str(r)
+        return ((sign or " ") + rs[: i - 1] + "." + rs[i - 1 :] + "E" + ("+" if x >= 0 else "-")
+                + str(abs(x)))
+    if not integer:
+        integer = "0" if a >= 1 else ""
+    return (sign + integer).rjust(i) + "." + fraction
 
 
 def data_line(frequency_text, results, fmt):

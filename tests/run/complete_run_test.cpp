@@ -49,11 +49,8 @@ std::vector<std::string> output_lines(const std::string& output) {
     return lines;
 }
 
-// The numbers of an output line; the overflow mark '%' before a wide number is dropped.
-std::vector<long double> numbers_of(std::string line) {
-    for (char& c : line) {
-        if (c == '%') c = ' ';
-    }
+// The numbers of an output line, as any reader takes them.
+std::vector<long double> numbers_of(const std::string& line) {
     std::istringstream in(line);
     std::vector<long double> values;
     long double v;
@@ -158,12 +155,14 @@ TEST(CompleteRun, DecibelDataMatchesTheClosedForm) {
             EXPECT_NEAR(got[1 + 2 * p], 20.0L * std::log10(std::abs(s[p])), 2e-9L) << lines[i + 1];
             EXPECT_NEAR(got[2 + 2 * p], std::arg(s[p]) * 180.0L / pi, 2e-9L) << lines[i + 1];
         }
-        // Values of -10 dB or less need three places before the point: overflow mark.
+        // Values of -10 dB or less need three places before the point: each widens the line
+        // by one character, with no mark.
         int wide = 0;
         for (int p = 0; p < 4; ++p) wide += 20.0L * std::log10(std::abs(s[p])) <= -10.0L;
-        int marks = 0;
-        for (char c : lines[i + 1]) marks += c == '%';
-        EXPECT_EQ(marks, wide) << lines[i + 1];
+        const std::size_t token = lines[i + 1].find(' ');
+        EXPECT_EQ(lines[i + 1].size(), token + 4 * 28 + static_cast<std::size_t>(wide))
+            << lines[i + 1];
+        EXPECT_EQ(lines[i + 1].find('%'), std::string::npos) << lines[i + 1];
     }
 }
 
@@ -250,11 +249,18 @@ TEST(CompleteRun, TheDataEndsWhereTheFrequencyDrops) {
 }
 
 TEST(CompleteRun, NumbersThatDoNotFitTheirFieldsWidenTheLine) {
-    // With gamma = 0 the values pass through, and 123.456 takes the overflow mark.
+    // With gamma = 0 the values pass through: 123.456 is written in full, with no mark.
     const Conversion ri = convert("# GHZ S RI R 50\n1 123.456 -0.5 1 0 1 0 -1 0.25\n", "", "50");
     EXPECT_EQ(ri.output, crlf_lines({"# GHZ S RI R 50",
-                                     "1 %123.456000000 -0.500000000  1.000000000  0.000000000 "
+                                     "1 123.456000000 -0.500000000  1.000000000  0.000000000 "
                                      " 1.000000000  0.000000000 -1.000000000  0.250000000"}));
+    // -1e999 dB reads as minus infinity, a zero magnitude, which comes back as -inf dB at
+    // angle 0; dB values of -10 or less take more than their columns.
+    const Conversion db =
+        convert("# GHZ S DB R 50\n1 -1e999 0 -32.15 45 -400 10 -3 -180\n", "", "50");
+    EXPECT_EQ(db.output, crlf_lines({"# GHZ S DB R 50",
+                                     "1         -inf    0.000000000 -32.150000000   45.000000000 "
+                                     "-400.000000000   10.000000000 -3.000000000 -180.000000000"}));
 }
 
 }  // namespace

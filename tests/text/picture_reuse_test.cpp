@@ -26,6 +26,7 @@ struct Line {
     std::string_view picture;
     std::vector<double> values;  // the last one ends the line
     std::string text;
+    PictureMarks marks = PictureMarks::general;
 };
 
 // Writes each line through one PictureState, `rounds` times over, and checks the bytes.
@@ -39,7 +40,7 @@ void expect_lines(const std::vector<Line>& lines, int rounds) {
         PictureState state;
         for (int round = 0; round < rounds; ++round) {
             for (const Line& line : lines) {
-                state.start_picture(out, line.picture);
+                state.start_picture(line.picture, line.marks);
                 for (std::size_t i = 0; i + 1 < line.values.size(); ++i) {
                     state.write_picture_number(out, line.values[i], 0);
                 }
@@ -87,6 +88,19 @@ TEST(PictureReuse, EveryLayoutOnTheSameLines) {
                              " -0.500000000 %-1000.000000000 12.345678901 % 100.000000000E+5"
                              " -0.000000000   -1.#INF00000\r\n"};
     expect_lines({ri_mixed, pair_mixed, ri_example}, 3000);
+}
+
+TEST(PictureReuse, TheSamePictureTakesTheMarksItIsStartedWith) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> values = {-12.3456789012, 123456.7, 0.5, inf, -9.9999999995, -inf};
+    const Line general = {ri_picture, values,
+                          " %-12.345678901 % 1.234567000E+5  0.500000000  1.#INF00000"
+                          " %-10.000000000 -1.#INF00000\r\n"};
+    const Line data_line = {ri_picture, values,
+                            " -12.345678901  1.234567000E+5  0.500000000          inf"
+                            " -10.000000000         -inf\r\n",
+                            PictureMarks::data_line};
+    expect_lines({general, data_line, data_line, general}, 2000);
 }
 
 TEST(PictureReuse, ADifferentPictureOfTheSameLengthIsReadAfresh) {

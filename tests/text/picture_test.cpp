@@ -52,10 +52,11 @@ struct Item {
 };
 
 // One picture cycle as the output writer runs it: start, the items, end.
-std::string picture_output(std::string_view picture, const std::vector<Item>& items) {
+std::string picture_output(std::string_view picture, const std::vector<Item>& items,
+                           PictureMarks marks = PictureMarks::general) {
     return written_bytes([&](OutputSlot& slot) {
         PictureState state;
-        state.start_picture(slot, picture);
+        state.start_picture(picture, marks);
         for (const Item& item : items) state.write_picture_number(slot, item.value, item.flags);
         state.end_picture(slot);
     });
@@ -121,6 +122,37 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{from_bits(0x7FF0000000000001u), "  1.#NAN00000"},
         FieldCase{from_bits(0xFFFFFFFFFFFFFFFFu), " -1.#NAN00000"}));
 
+// The same item with the data-line marks: the general text with every '%' left out, and
+// inf, -inf or nan right-aligned in the 12-character field.
+class RiDataLineItem : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(RiDataLineItem, WritesBlankAndField) {
+    EXPECT_EQ(picture_output(ri_picture, {{GetParam().value}}, PictureMarks::data_line),
+              GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RiDataLineItem,
+    ::testing::Values(
+        // Numbers that fit keep their general text.
+        FieldCase{-0.0, " -0.000000000"}, FieldCase{12.3456789012, " 12.345678901"},
+        FieldCase{-9.5, " -9.500000000"},
+        // Too wide: the digits in full, with no mark and no blank added.
+        FieldCase{-12.3456789012, " -12.345678901"}, FieldCase{99.9999999999, " 100.000000000"},
+        FieldCase{-9.9999999995, " -10.000000000"}, FieldCase{-123.456, " -123.456000000"},
+        FieldCase{12345.6, " 12345.600000000"}, FieldCase{-1234.5, " -1234.500000000"},
+        // The exponent form keeps its sign position, and long exponents lose their mark too.
+        FieldCase{123456.7, "  1.234567000E+5"}, FieldCase{-12345.6, " -1.234560000E+4"},
+        FieldCase{10000000000000000.0, "  1.000000000E+16"},
+        FieldCase{std::numeric_limits<double>::max(), "  1.797693135E+308"},
+        FieldCase{inf, "          inf"}, FieldCase{-inf, "         -inf"},
+        // Every not-a-number is nan: the default one, sign bit set or not, any payload.
+        FieldCase{from_bits(0xFFF8000000000000u), "          nan"},
+        FieldCase{from_bits(0x7FF8000000000000u), "          nan"},
+        FieldCase{from_bits(0xFFF8000000000001u), "          nan"},
+        FieldCase{from_bits(0x7FF0000000000001u), "          nan"},
+        FieldCase{from_bits(0xFFFFFFFFFFFFFFFFu), "          nan"}));
+
 // The pair picture's second field, after a first item of 0 whose text is known.
 class PairSecondField : public ::testing::TestWithParam<FieldCase> {};
 
@@ -150,9 +182,29 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{123456789012.0, "% 123.456789012E+9"},
                       FieldCase{1e300, "% 100.000000000E+%298"}));
 
+// The pair picture's second field with the data-line marks.
+class PairSecondDataLineField : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(PairSecondDataLineField, WritesFieldText) {
+    EXPECT_EQ(picture_output(pair_picture, {{0.0}, {GetParam().value}}, PictureMarks::data_line),
+              "  0.000000000 " + GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PairSecondDataLineField,
+    ::testing::Values(
+        FieldCase{-180.0, "-180.000000000"}, FieldCase{1234.5, "1234.500000000"},
+        FieldCase{-1234.5, "-1234.500000000"}, FieldCase{-999.9999999995, "-1000.000000000"},
+        FieldCase{12345.678, "12345.678000000"}, FieldCase{10000000.0, " 100.000000000E+5"},
+        FieldCase{-1000000.0, "-100.000000000E+4"}, FieldCase{1e300, " 100.000000000E+298"},
+        FieldCase{inf, "           inf"}, FieldCase{-inf, "          -inf"},
+        FieldCase{from_bits(0xFFF8000000000000u), "           nan"},
+        FieldCase{from_bits(0x7FF4000000000123u), "           nan"}));
+
 // A plain transcription of the fixed layout and the exponent form for '#' fields, built on
 // decimal_mantissa and divide_pow10_half_up and decimal strings, with nothing optimised.
-std::string reference_field(double x, int integers, int decimals) {
+std::string reference_field(double x, int integers, int decimals, PictureMarks marks) {
+    const std::string mark = marks == PictureMarks::general ? "%" : "";
     const bool negative = std::signbit(x);
     std::uint64_t m = 0;
     int d = 0;
@@ -185,9 +237,9 @@ std::string reference_field(double x, int integers, int decimals) {
             ++exponent;
         }
         const int magnitude = exponent < 0 ? -exponent : exponent;
-        return std::string("%") + (negative ? '-' : ' ') + r.substr(0, integers - 1) + "." +
+        return mark + (negative ? '-' : ' ') + r.substr(0, integers - 1) + "." +
                r.substr(integers - 1) + "E" + (exponent < 0 ? '-' : '+') +
-               (magnitude > 9 ? "%" : "") + std::to_string(magnitude);
+               (magnitude > 9 ? mark : "") + std::to_string(magnitude);
     }
     std::string padded = n;
     if (static_cast<int>(padded.size()) < decimals) {
@@ -200,7 +252,7 @@ std::string reference_field(double x, int integers, int decimals) {
         return std::string(integers - sign.size() - integer_text.size(), ' ') + sign +
                integer_text + "." + fraction;
     }
-    return "%" + sign + integer_text + "." + fraction;
+    return mark + sign + integer_text + "." + fraction;
 }
 
 TEST(PictureReference, RandomValuesMatchPlainTranscription) {
@@ -223,33 +275,36 @@ TEST(PictureReference, RandomValuesMatchPlainTranscription) {
         }
         values.push_back(random() % 2 == 0 ? -x : x);
     }
-    // One line per value: the RI picture alone, then the pair picture with the value second.
-    const std::string got = written_bytes([&](OutputSlot& slot) {
-        PictureState state;
+    for (const PictureMarks marks : {PictureMarks::general, PictureMarks::data_line}) {
+        SCOPED_TRACE(marks == PictureMarks::general ? "general marks" : "data-line marks");
+        // One line per value: the RI picture alone, then the pair picture with the value second.
+        const std::string got = written_bytes([&](OutputSlot& slot) {
+            PictureState state;
+            for (const double x : values) {
+                state.start_picture(ri_picture, marks);
+                state.write_picture_number(slot, x, last_item);
+                state.end_picture(slot);
+                state.start_picture(pair_picture, marks);
+                state.write_picture_number(slot, 0.0, 0);
+                state.write_picture_number(slot, x, last_item);
+                state.end_picture(slot);
+            }
+        });
+        std::string expected;
         for (const double x : values) {
-            state.start_picture(slot, ri_picture);
-            state.write_picture_number(slot, x, last_item);
-            state.end_picture(slot);
-            state.start_picture(slot, pair_picture);
-            state.write_picture_number(slot, 0.0, 0);
-            state.write_picture_number(slot, x, last_item);
-            state.end_picture(slot);
+            expected += " " + reference_field(x, 2, 9, marks) + "\r\n";
+            expected += "  0.000000000 " + reference_field(x, 4, 9, marks) + "\r\n";
         }
-    });
-    std::string expected;
-    for (const double x : values) {
-        expected += " " + reference_field(x, 2, 9) + "\r\n";
-        expected += "  0.000000000 " + reference_field(x, 4, 9) + "\r\n";
-    }
-    ASSERT_EQ(got.size(), expected.size());
-    std::size_t line_start = 0;
-    for (std::size_t i = 0; i < got.size(); ++i) {
-        if (got[i] != expected[i]) {
-            const std::size_t end = expected.find('\n', line_start);
-            FAIL() << "line '" << got.substr(line_start, end - line_start) << "' expected '"
-                   << expected.substr(line_start, end - line_start) << "'";
+        ASSERT_EQ(got.size(), expected.size());
+        std::size_t line_start = 0;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            if (got[i] != expected[i]) {
+                const std::size_t end = expected.find('\n', line_start);
+                FAIL() << "line '" << got.substr(line_start, end - line_start) << "' expected '"
+                       << expected.substr(line_start, end - line_start) << "'";
+            }
+            if (got[i] == '\n') line_start = i + 1;
         }
-        if (got[i] == '\n') line_start = i + 1;
     }
 }
 
@@ -275,13 +330,39 @@ TEST(PictureLines, PairLineOfEightItems) {
               "   -0.250000000  0.500000000   45.000000000\r\n");
 }
 
+TEST(PictureLines, DataLineOfEightItems) {
+    const double nan = from_bits(0xFFF8000000000000u);
+    const std::string got = picture_output(
+        pair_picture,
+        {{-32.15}, {45.0}, {-inf}, {0.0}, {nan}, {-180.0}, {10.5}, {-1234.5, last_item}},
+        PictureMarks::data_line);
+    EXPECT_EQ(got,
+              " -32.150000000   45.000000000         -inf    0.000000000          nan"
+              " -180.000000000 10.500000000 -1234.500000000\r\n");
+}
+
+TEST(PictureLines, DataLineMarksLastUntilEndPicture) {
+    const std::string got = written_bytes([](OutputSlot& slot) {
+        PictureState state;
+        state.start_picture(ri_picture, PictureMarks::data_line);
+        state.write_picture_number(slot, -inf, last_item);
+        state.write_picture_number(slot, inf, 0);  // released picture: free form
+        state.end_picture(slot);
+        state.write_picture_number(slot, inf, 0);  // no picture started since
+        state.start_picture(ri_picture);
+        state.write_picture_number(slot, -12.5, last_item);
+        state.end_picture(slot);
+    });
+    EXPECT_EQ(got, "         -inf\r\ninf1.#INF %-12.500000000\r\n");
+}
+
 TEST(PictureLines, EachLineStartsThePictureAfresh) {
     // Two data lines through one state, as the output writer produces them.
     const std::string got = written_bytes([](OutputSlot& slot) {
         PictureState state;
         for (const char* frequency : {"1.0E9", ""}) {
             slot.write(frequency);
-            state.start_picture(slot, pair_picture);
+            state.start_picture(pair_picture);
             state.write_picture_number(slot, -5.25, 0);
             state.write_picture_number(slot, 45.0, 0);
             state.write_picture_number(slot, -0.5, 0);
@@ -368,7 +449,7 @@ class LiteralTextCut : public ::testing::TestWithParam<LiteralCase> {};
 TEST_P(LiteralTextCut, StopsAtFieldStart) {
     const std::string got = written_bytes([](OutputSlot& slot) {
         PictureState state;
-        state.start_picture(slot, GetParam().picture);
+        state.start_picture(GetParam().picture);
         state.end_picture(slot);
     });
     EXPECT_EQ(got, GetParam().text) << "picture '" << GetParam().picture << "'";
@@ -437,6 +518,27 @@ INSTANTIATE_TEST_SUITE_P(
         OwnRuleCase{"&", -1e20, "-1E+20"}, OwnRuleCase{"!", 2.0, "2"},
         OwnRuleCase{"\\  \\", 2.0, "2"}, OwnRuleCase{"\\", 0.05, "0.05"}));
 
+// The data-line marks in the other fields: no '%', and the words right-aligned in the width
+// of a number that fits (whole when wider), blanks on the left whatever the fill.
+class OwnFieldDataLineRules : public ::testing::TestWithParam<OwnRuleCase> {};
+
+TEST_P(OwnFieldDataLineRules, RendersField) {
+    EXPECT_EQ(picture_output(GetParam().picture, {{GetParam().value}}, PictureMarks::data_line),
+              GetParam().text)
+        << "picture '" << GetParam().picture << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outline, OwnFieldDataLineRules,
+    ::testing::Values(OwnRuleCase{"##.##^^^", 1e20, " 1.00E+20"},
+                      OwnRuleCase{"##.##^^^^", 1e100, " 1.00E+100"},
+                      OwnRuleCase{".##", -0.5, "-.50"}, OwnRuleCase{"##.##", inf, "  inf"},
+                      OwnRuleCase{"##.##-", -inf, "  -inf"}, OwnRuleCase{"**##.##", inf, "    inf"},
+                      OwnRuleCase{"$$##.##", -inf, "   -inf"},
+                      OwnRuleCase{"##.##^^^^", from_bits(0xFFF8000000000000u), "      nan"},
+                      OwnRuleCase{"#", -inf, "-inf"}, OwnRuleCase{"&", -inf, "-inf"},
+                      OwnRuleCase{"&", from_bits(0x7FF8000000000000u), "nan"}));
+
 TEST(PictureWithoutField, WritesLiteralThenFreeFormNumber) {
     EXPECT_EQ(picture_output("abc", {{0.5}, {-0.25}}), "abc0.5abc-0.25");
     EXPECT_EQ(picture_output("", {{1.25}, {-0.0}, {123.0, item_end_line}}), "1.25-0123\r\n");
@@ -450,7 +552,7 @@ TEST(PictureWithoutField, ItemWithoutPictureDoesNotCrash) {
     const std::string got = written_bytes([](OutputSlot& slot) {
         PictureState state;
         state.write_picture_number(slot, 2.5, 0);
-        state.start_picture(slot, ri_picture);
+        state.start_picture(ri_picture);
         state.write_picture_number(slot, 1.0, last_item);
         state.write_picture_number(slot, 3.0, 0);  // after the release
         state.end_picture(slot);

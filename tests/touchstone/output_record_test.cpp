@@ -47,12 +47,29 @@ TEST(WriteDataRecord, StartsEveryLineAfreshAndKeepsTheFrequencyTokenAsIs) {
     EXPECT_EQ(written({{"", ma}, {"2,5", ma}}, DataFormat::ma), pair_line + "2,5" + pair_line);
 }
 
-TEST(WriteDataRecord, WritesNonFiniteResultsInTheirFixedForms) {
+TEST(WriteDataRecord, WritesNonFiniteResultsAsWordsInTheirFields) {
     const double inf = std::numeric_limits<double>::infinity();
-    const TwoPort db{{-inf, 0}, {inf, -0.0}, {0, 0}, {0, 0}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const TwoPort db{{-inf, 0}, {inf, -0.0}, {nan, -nan}, {0, inf}};
     EXPECT_EQ(written({{"1", db}}, DataFormat::db),
-              "1 -1.#INF00000    0.000000000  1.#INF00000   -0.000000000  0.000000000    "
-              "0.000000000  0.000000000    0.000000000\r\n");
+              "1         -inf    0.000000000          inf   -0.000000000          nan"
+              "            nan  0.000000000            inf\r\n");
+    const TwoPort ri{{-inf, nan}, {0, 0}, {0, 0}, {0, 0}};
+    EXPECT_EQ(written({{"2", ri}}, DataFormat::ri),
+              "2         -inf          nan  0.000000000  0.000000000  0.000000000  0.000000000"
+              "  0.000000000  0.000000000\r\n");
+}
+
+TEST(WriteDataRecord, WritesWideNumbersWithoutAnyMark) {
+    // Return loss and isolation below -10 dB, a gain above 10 dB, and a huge real part.
+    const TwoPort db{{-32.15, 45}, {10.5, -1234.5}, {-40.25, 10}, {-9.5, 170}};
+    EXPECT_EQ(written({{"3", db}}, DataFormat::db),
+              "3 -32.150000000   45.000000000 10.500000000 -1234.500000000 -40.250000000   "
+              "10.000000000 -9.500000000  170.000000000\r\n");
+    const TwoPort ri{{123456.7, 1e16}, {0, 0}, {0, 0}, {0, 0}};
+    EXPECT_EQ(written({{"4", ri}}, DataFormat::ri),
+              "4  1.234567000E+5  1.000000000E+16  0.000000000  0.000000000  0.000000000  "
+              "0.000000000  0.000000000  0.000000000\r\n");
 }
 
 }  // namespace
