@@ -40,7 +40,8 @@ void picture_number_typical(benchmark::State& state) {
     tavrin::PictureState pictures;
     std::size_t i = 0;
     for (auto _ : state) {
-        pictures.start_picture(tavrin::ri_picture, tavrin::PictureMarks::data_line);
+        pictures.start_picture(tavrin::format_descriptor(tavrin::DataFormat::ri).picture,
+                               tavrin::PictureMarks::data_line);
         pictures.write_picture_number(out, typical_values[i], tavrin::item_last);
         pictures.end_picture(out);
         i = (i + 1) % typical_values.size();
@@ -75,7 +76,7 @@ void data_record(benchmark::State& state, tavrin::DataFormat format) {
                                     : format == tavrin::DataFormat::db ? decibels
                                                                        : pairs;
     for (auto _ : state) {
-        tavrin::write_data_record(out, pictures, "12.5625", format, values);
+        tavrin::write_data_record(out, pictures, "12.5625", tavrin::format_descriptor(format), values);
     }
     state.SetItemsProcessed(state.iterations());
 }

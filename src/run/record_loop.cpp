@@ -200,7 +200,7 @@ void RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
     TwoPort result;
     renormalise(s, gamma, result);
     format.from_ri(result);
-    write_data_record(output, pictures, text.frequency_text, format.format, result);
+    write_data_record(output, pictures, text.frequency_text, format, result);
 }
 
 LoopThreads loop_threads_from_environment() {

@@ -3,10 +3,9 @@
 namespace tavrin {
 
 void write_data_record(OutputSlot& output, PictureState& pictures, std::string_view frequency_text,
-                       DataFormat format, const TwoPort& results) {
+                       const FormatDescriptor& format, const TwoPort& results) {
     output.write(frequency_text);
-    pictures.start_picture(format == DataFormat::ri ? ri_picture : pair_picture,
-                           PictureMarks::data_line);
+    pictures.start_picture(format.picture, PictureMarks::data_line);
     const double numbers[8] = {results.s11.re, results.s11.im, results.s21.re, results.s21.im,
                                results.s12.re, results.s12.im, results.s22.re, results.s22.im};
     for (int i = 0; i < 7; ++i) pictures.write_picture_number(output, numbers[i], 0);

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The tool against the independent Python model, byte for byte, on generated files in
-# every data format, single-file and forward/reverse, with awkward exporters' quirks.
+# every data format, single-file and forward/reverse, with awkward exporters' quirks; then
+# against the textbook renormalisation as another Touchstone reader reads the outputs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-"$root/scripts/ensure-packages" python3 python3-numpy
+"$root/scripts/ensure-packages" python3 python3-numpy python3-scikit-rf
 tool="$root/build-test/tavrin"
 [ -x "$tool" ] || { echo "build the plain suite first ($tool missing)"; exit 1; }
 /usr/bin/python3 "$root/tests/reference/compare_with_model.py" "$tool" 600 1
 /usr/bin/python3 "$root/tests/reference/compare_with_model.py" "$tool" 600 2
+# Independent of the rules: the textbook formula, scikit-rf reading every output, round trips.
+/usr/bin/python3 "$root/tests/reference/check_against_textbook.py" "$tool" 300 1

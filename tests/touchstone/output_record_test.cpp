@@ -19,7 +19,7 @@ std::string written(std::initializer_list<std::pair<std::string, TwoPort>> recor
         EXPECT_TRUE(out.open(dir.file("out.s2p")));
         PictureState pictures;
         for (const auto& [frequency, results] : records) {
-            write_data_record(out, pictures, frequency, format, results);
+            write_data_record(out, pictures, frequency, format_descriptor(format), results);
         }
         EXPECT_TRUE(out.close());
     }
