@@ -12,7 +12,14 @@ struct Complex {
     double im = 0.0;
 };
 
-// A pure sign change: exact, so no rounding is involved (0 becomes -0 and back).
+// A stored component, widened to long double where it is used. Left alone, GCC keeps the
+// widened copy on the x87 stack from one operation to the next and spills it in the 80-bit
+// format, whose stores and loads cost several times a load of the double; read as volatile, the
+// double is loaded afresh at each use. The value is the same either way.
+[[gnu::always_inline]] inline long double widened(const double& x) {
+    return *static_cast<const volatile double*>(&x);
+}
+
 inline void negate_complex(Complex& z) {
     z.re = -z.re;
     z.im = -z.im;
@@ -20,21 +27,21 @@ inline void negate_complex(Complex& z) {
 
 inline void add_complex(Complex& a, const Complex& b) {
     // The sum is formed in long double; storing it into the field is its one rounding.
-    a.re = static_cast<double>(static_cast<long double>(a.re) + b.re);
-    a.im = static_cast<double>(static_cast<long double>(a.im) + b.im);
+    a.re = static_cast<double>(widened(a.re) + widened(b.re));
+    a.im = static_cast<double>(widened(a.im) + widened(b.im));
 }
 
 inline void subtract_complex(Complex& a, const Complex& b) {
-    a.re = static_cast<double>(static_cast<long double>(a.re) - b.re);
-    a.im = static_cast<double>(static_cast<long double>(a.im) - b.im);
+    a.re = static_cast<double>(widened(a.re) - widened(b.re));
+    a.im = static_cast<double>(widened(a.im) - widened(b.im));
 }
 
 // Both operands are read before the destination is written, so aliasing it is harmless.
 inline void multiply_complex(Complex& destination, const Complex& a, const Complex& b) {
-    const long double are = a.re;
-    const long double aim = a.im;
-    const long double bre = b.re;
-    const long double bim = b.im;
+    const long double are = widened(a.re);
+    const long double aim = widened(a.im);
+    const long double bre = widened(b.re);
+    const long double bim = widened(b.im);
     // Left product, then right product, then the one combination; rounded once each.
     destination.re = static_cast<double>((are * bre) - (aim * bim));
     destination.im = static_cast<double>((are * bim) + (aim * bre));
@@ -43,10 +50,10 @@ inline void multiply_complex(Complex& destination, const Complex& a, const Compl
 // Textbook formula, deliberately without scaling or a zero test: a zero divisor gives NaN.
 // den stays long double so that its square keeps the extended exponent range.
 inline void divide_complex(Complex& destination, const Complex& a, const Complex& b) {
-    const long double are = a.re;
-    const long double aim = a.im;
-    const long double bre = b.re;
-    const long double bim = b.im;
+    const long double are = widened(a.re);
+    const long double aim = widened(a.im);
+    const long double bre = widened(b.re);
+    const long double bim = widened(b.im);
     // The same value for both components; never held in a double.
     const long double den = (bre * bre) + (bim * bim);
     destination.re = static_cast<double>(((are * bre) + (aim * bim)) / den);

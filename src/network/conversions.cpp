@@ -55,12 +55,12 @@ void convert_to_ri(Complex& pair, DataFormat format) {
 void convert_from_ri(Complex& pair, DataFormat format) {
     const long double re = pair.re;
     const long double im = pair.im;
-    const long double degrees = std::atan2(im, re) * static_cast<long double>(degrees_per_radian);
+    const long double degrees = arc_tangent(im, re) * static_cast<long double>(degrees_per_radian);
     // The squares are never stored, so 1e300 squared does not overflow.
     const long double modulus = std::sqrt((re * re) + (im * im));
     if (format == DataFormat::db) {
         // 20 log10 r as ln r times the dB-per-neper factor, from the unrounded modulus.
-        pair.re = static_cast<double>(std::log(modulus) * static_cast<long double>(db_per_neper));
+        pair.re = static_cast<double>(natural_log(modulus) * static_cast<long double>(db_per_neper));
     } else {
         pair.re = static_cast<double>(modulus);
     }

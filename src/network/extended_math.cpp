@@ -326,18 +326,29 @@ std::uint32_t two_over_pi_at(int p) {
     return {r, quadrant & 3};
 }
 
-// The Veltkamp halves of the table's leading sine and cosine, worked out once: a 32-bit upper
-// half and a lower half of at most 32 bits, both exact as doubles, which load faster.
+// The table's entries as doubles, which load far faster than long doubles: the Veltkamp halves
+// of the leading sine and cosine (32 bits each), and each trailing part as a double and the
+// few bits the double misses. Every entry is the exact sum of its doubles.
 struct SplitEntry {
     double sin_upper, sin_lower;
     double cos_upper, cos_lower;
+    double sin_lo_head, sin_lo_tail;
+    double cos_lo_head, cos_lo_tail;
 };
 
 constexpr SplitEntry split_entry(const SinCosEntry& t) {
     const Pair s = split(t.sin_hi);
     const Pair c = split(t.cos_hi);
-    return {static_cast<double>(s.hi), static_cast<double>(s.lo), static_cast<double>(c.hi),
-            static_cast<double>(c.lo)};
+    const double sin_lo_head = static_cast<double>(t.sin_lo);
+    const double cos_lo_head = static_cast<double>(t.cos_lo);
+    return {static_cast<double>(s.hi),
+            static_cast<double>(s.lo),
+            static_cast<double>(c.hi),
+            static_cast<double>(c.lo),
+            sin_lo_head,
+            static_cast<double>(t.sin_lo - sin_lo_head),
+            cos_lo_head,
+            static_cast<double>(t.cos_lo - cos_lo_head)};
 }
 
 constexpr auto make_split_table() {
@@ -346,6 +357,59 @@ constexpr auto make_split_table() {
     return table;
 }
 constexpr std::array<SplitEntry, 52> split_table = make_split_table();
+
+constexpr bool split_table_is_exact() {
+    for (std::size_t j = 0; j < split_table.size(); ++j) {
+        const SinCosEntry& t = sin_cos_table[j];
+        const SplitEntry& e = split_table[j];
+        if (static_cast<long double>(e.sin_upper) + e.sin_lower != t.sin_hi ||
+            static_cast<long double>(e.cos_upper) + e.cos_lower != t.cos_hi ||
+            static_cast<long double>(e.sin_lo_head) + e.sin_lo_tail != t.sin_lo ||
+            static_cast<long double>(e.cos_lo_head) + e.cos_lo_tail != t.cos_lo) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(split_table_is_exact());
+
+// A double widened where it is used, and head + tail (exact) from two doubles loaded where the
+// sum is used. Left alone, GCC keeps such values on the x87 stack and spills them in the 80-bit
+// format, whose stores and loads cost several times the loads of the doubles.
+[[gnu::always_inline]] inline long double loaded(const double& x) {
+    return *static_cast<const volatile double*>(&x);
+}
+
+[[gnu::always_inline]] inline long double exact_sum(const double& head, const double& tail) {
+    return loaded(head) + loaded(tail);
+}
+
+// A long double constant as a double and the bits the double misses.
+struct DoublePair {
+    double head, tail;
+};
+
+constexpr DoublePair double_pair(long double x) {
+    const double head = static_cast<double>(x);
+    return {head, static_cast<double>(x - head)};
+}
+
+[[gnu::always_inline]] inline long double exact_sum(const DoublePair& x) {
+    return exact_sum(x.head, x.tail);
+}
+
+// The Taylor coefficients above, loaded the same way.
+constexpr DoublePair sin_3_pair = double_pair(sin_3), sin_5_pair = double_pair(sin_5),
+                     sin_7_pair = double_pair(sin_7), sin_9_pair = double_pair(sin_9),
+                     cos_4_pair = double_pair(cos_4), cos_6_pair = double_pair(cos_6),
+                     cos_8_pair = double_pair(cos_8);
+static_assert(static_cast<long double>(sin_3_pair.head) + sin_3_pair.tail == sin_3 &&
+              static_cast<long double>(sin_5_pair.head) + sin_5_pair.tail == sin_5 &&
+              static_cast<long double>(sin_7_pair.head) + sin_7_pair.tail == sin_7 &&
+              static_cast<long double>(sin_9_pair.head) + sin_9_pair.tail == sin_9 &&
+              static_cast<long double>(cos_4_pair.head) + cos_4_pair.tail == cos_4 &&
+              static_cast<long double>(cos_6_pair.head) + cos_6_pair.tail == cos_6 &&
+              static_cast<long double>(cos_8_pair.head) + cos_8_pair.tail == cos_8);
 
 // sin r and cos r for r = hi + lo, |r| <= pi/4 (+ a hair): with t = j/64 the nearest table
 // point and d = r - t, |d| <= 1/128,
@@ -361,35 +425,48 @@ constexpr std::array<SplitEntry, 52> split_table = make_split_table();
     const long double shifted = r_hi * 64 + round_shift;
     const long double j_value = shifted - round_shift;
     const auto j = static_cast<std::size_t>(whole_number_of(j_value));
-    const SinCosEntry& t = sin_cos_table[j];
-    const SplitEntry& halves = split_table[j];
-    const long double d_hi = r_hi - j_value * (1.0L / 64);  // exact
-    const long double d = d_hi + r_lo;
+    const SplitEntry& t = split_table[j];
+    const auto sin_hi = [&t] { return exact_sum(t.sin_upper, t.sin_lower); };
+    const auto cos_hi = [&t] { return exact_sum(t.cos_upper, t.cos_lower); };
+    const auto sin_lo = [&t] { return exact_sum(t.sin_lo_head, t.sin_lo_tail); };
+    const auto cos_lo = [&t] { return exact_sum(t.cos_lo_head, t.cos_lo_tail); };
+    const long double d_exact = r_hi - j_value * (1.0L / 64);  // exact
+    const long double d = d_exact + r_lo;
     const long double z = d * d;
-    const long double sin_d_tail = d * z * (sin_3 + z * (sin_5 + z * (sin_7 + z * sin_9)));
-    const long double cos_d_tail = z * (cos_2 + z * (cos_4 + z * (cos_6 + z * cos_8)));
-    const Pair d_halves = split(d_hi);
+    const long double sin_d_tail =
+        d * z *
+        (exact_sum(sin_3_pair) +
+         z * (exact_sum(sin_5_pair) + z * (exact_sum(sin_7_pair) + z * exact_sum(sin_9_pair))));
+    const long double cos_d_tail =
+        z * (cos_2 +
+             z * (exact_sum(cos_4_pair) + z * (exact_sum(cos_6_pair) + z * exact_sum(cos_8_pair))));
+    // The Veltkamp halves of d_exact have 32 bits each: held as doubles, with d_exact their
+    // exact sum, they need no 80-bit spill.
+    const Pair d_split = split(d_exact);
+    const double d_upper = static_cast<double>(d_split.hi);
+    const double d_lower = static_cast<double>(d_split.lo);
+    const auto d_hi = [&] { return exact_sum(d_upper, d_lower); };
 
-    const long double c_d_hi = t.cos_hi * d_hi;
+    const long double c_d_hi = cos_hi() * d_hi();
     const long double c_d_lo =
-        (((halves.cos_upper * d_halves.hi - c_d_hi) + halves.cos_upper * d_halves.lo) +
-         halves.cos_lower * d_halves.hi) +
-        halves.cos_lower * d_halves.lo;
+        (((t.cos_upper * loaded(d_upper) - c_d_hi) + t.cos_upper * loaded(d_lower)) +
+         t.cos_lower * loaded(d_upper)) +
+        t.cos_lower * loaded(d_lower);
     // sin t > 1/65 > 1/128 >= |c_d_hi| unless t = 0, which fast_two_sum also allows.
-    const Pair s = fast_two_sum(t.sin_hi, c_d_hi);
+    const Pair s = fast_two_sum(sin_hi(), c_d_hi);
     const long double sine =
-        s.hi + ((s.lo + c_d_lo) + (t.sin_lo + t.cos_lo * d_hi + t.cos_hi * r_lo) +
-                (t.sin_hi * cos_d_tail + t.cos_hi * sin_d_tail));
+        s.hi + ((s.lo + c_d_lo) + (sin_lo() + cos_lo() * d_hi() + cos_hi() * r_lo) +
+                (sin_hi() * cos_d_tail + cos_hi() * sin_d_tail));
 
-    const long double s_d_hi = t.sin_hi * d_hi;
+    const long double s_d_hi = sin_hi() * d_hi();
     const long double s_d_lo =
-        (((halves.sin_upper * d_halves.hi - s_d_hi) + halves.sin_upper * d_halves.lo) +
-         halves.sin_lower * d_halves.hi) +
-        halves.sin_lower * d_halves.lo;
-    const Pair c = fast_two_sum(t.cos_hi, -s_d_hi);  // cos t > 0.7 > |s_d_hi|
+        (((t.sin_upper * loaded(d_upper) - s_d_hi) + t.sin_upper * loaded(d_lower)) +
+         t.sin_lower * loaded(d_upper)) +
+        t.sin_lower * loaded(d_lower);
+    const Pair c = fast_two_sum(cos_hi(), -s_d_hi);  // cos t > 0.7 > |s_d_hi|
     const long double cosine =
-        c.hi + ((c.lo - s_d_lo) + (t.cos_lo - t.sin_lo * d_hi - t.sin_hi * r_lo) +
-                (t.cos_hi * cos_d_tail - t.sin_hi * sin_d_tail));
+        c.hi + ((c.lo - s_d_lo) + (cos_lo() - sin_lo() * d_hi() - sin_hi() * r_lo) +
+                (cos_hi() * cos_d_tail - sin_hi() * sin_d_tail));
     return {negative ? -sine : sine, cosine};
 }
 

@@ -4,6 +4,9 @@
 // units near multiples of a right angle).
 #pragma once
 
+#include <cmath>
+#include <limits>
+
 namespace tavrin {
 
 struct SineCosine {
@@ -22,5 +25,42 @@ SineCosine extended_sincos(long double a);
 // the result is a double (10^0 .. 10^22), +infinity on overflow, 0 or a subnormal on underflow,
 // and a NaN x comes back as it is.
 double power_of_ten(double x);
+
+// ln x and atan2(y, x) in long double, bit for bit what the C libraries' logl and atan2l give on
+// x86 (glibc and MinGW-w64 both run these x87 instructions), without the call, the argument
+// checks and the errno handling, which cost as much as the instructions themselves. Inline:
+// a long double argument or result crossing a call goes through memory.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+
+inline long double arc_tangent(long double y, long double x) {
+    long double angle;
+    // fpatan: the arc tangent of st(1) / st(0), quadrant from both signs, st(1) popped.
+    asm("fpatan" : "=t"(angle) : "0"(x), "u"(y) : "st(1)");
+    return angle;
+}
+
+inline long double natural_log(long double x) {
+    // Zeros, negatives, infinities and NaNs take the libraries' special cases.
+    if (!(x > 0 && x <= std::numeric_limits<long double>::max())) return std::log(x);
+    long double ln2;
+    asm("fldln2" : "=t"(ln2));
+    long double result;
+    // The libraries take ln 2 log2(1 + t), t = x - 1, for |t| up to the double 0.29 and
+    // ln 2 log2 x beyond; the two can differ in the last bit, so the switch must be theirs.
+    const long double t = x - 1.0L;
+    if (std::fabs(t) <= static_cast<long double>(0.29)) {
+        asm("fyl2xp1" : "=t"(result) : "0"(t), "u"(ln2) : "st(1)");
+    } else {
+        asm("fyl2x" : "=t"(result) : "0"(x), "u"(ln2) : "st(1)");
+    }
+    return result;
+}
+
+#else
+
+inline long double arc_tangent(long double y, long double x) { return std::atan2(y, x); }
+inline long double natural_log(long double x) { return std::log(x); }
+
+#endif
 
 }  // namespace tavrin

@@ -25,10 +25,12 @@ void renormalise(const TwoPort& s, const Complex& gamma, TwoPort& result) {
     Complex m12;
     Complex m21;
     Complex m22;
-    multiply_complex(m11, e11, gamma);
-    multiply_complex(m12, s12, gamma);
-    multiply_complex(m21, s21, gamma);
-    multiply_complex(m22, e22, gamma);
+    // From the caller's values, not the copies: reading a copy here, GCC keeps its widened
+    // value on the x87 stack until gamma is added below and spills it in the slow 80-bit format.
+    multiply_complex(m11, s.s11, gamma);
+    multiply_complex(m12, s.s12, gamma);
+    multiply_complex(m21, s.s21, gamma);
+    multiply_complex(m22, s.s22, gamma);
     add_complex(m11, one);  // 1 + S11 gamma
     add_complex(m22, one);  // 1 + S22 gamma
     add_complex(e11, gamma);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace tavrin {
 namespace {
@@ -207,6 +209,65 @@ TEST(PowerOfTen, NonFiniteExponents) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(power_of_ten(nan)),
                   std::bit_cast<std::uint64_t>(nan));
     }
+}
+
+// natural_log and arc_tangent stand in for the library's logl and atan2l and must give their
+// bits for every argument: compared over special values, both sides of the switch at 1 +- 0.29,
+// moduli as the conversion forms them, and arguments from every binade.
+TEST(X87Functions, NaturalLogGivesTheLibrarysBits) {
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const long double limit = 0.29;
+    std::vector<long double> arguments = {
+        0.0L, -0.0L, -1.0L, 1.0L, 2.0L, 0.5L, inf, -inf,
+        std::numeric_limits<long double>::quiet_NaN(),
+        std::numeric_limits<long double>::denorm_min(), std::numeric_limits<long double>::min(),
+        std::numeric_limits<long double>::max()};
+    for (const long double edge : {1 + limit, 1 - limit}) {
+        long double below = edge, above = edge;
+        for (int step = 0; step < 20; ++step) {
+            arguments.push_back(below = std::nextafter(below, 0.0L));
+            arguments.push_back(above = std::nextafter(above, 2.0L));
+        }
+        arguments.push_back(edge);
+    }
+    std::mt19937_64 rng(29);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int i = 0; i < 100000; ++i) {
+        arguments.push_back(0.6L + static_cast<long double>(unit(rng)) * 0.8L);  // near 1
+        const long double re = std::ldexp(unit(rng) - 0.5, i % 200 - 100);
+        const long double im = std::ldexp(unit(rng) - 0.5, i % 160 - 80);
+        arguments.push_back(std::sqrt(re * re + im * im));
+        arguments.push_back(std::ldexp(1 + static_cast<long double>(unit(rng)), i % 32000 - 16000));
+    }
+    int mismatches = 0;
+    for (const long double x : arguments) {
+        if (!same_bits(natural_log(x), std::log(x)) && ++mismatches <= 5) {
+            ADD_FAILURE() << "ln of " << static_cast<double>(x);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(X87Functions, ArcTangentGivesTheLibrarysBits) {
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    const long double specials[] = {0.0L, -0.0L, 1.0L, -1.0L, 1e-300L, -3e300L, inf, -inf, nan};
+    std::vector<std::pair<long double, long double>> arguments;
+    for (const long double y : specials) {
+        for (const long double x : specials) arguments.emplace_back(y, x);
+    }
+    std::mt19937_64 rng(2);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    for (int i = 0; i < 200000; ++i) {
+        arguments.emplace_back(std::ldexp(unit(rng), i % 64 - 32), std::ldexp(unit(rng), i % 50 - 25));
+    }
+    int mismatches = 0;
+    for (const auto& [y, x] : arguments) {
+        if (!same_bits(arc_tangent(y, x), std::atan2(y, x)) && ++mismatches <= 5) {
+            ADD_FAILURE() << "atan2 of " << static_cast<double>(y) << ", " << static_cast<double>(x);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
