@@ -81,6 +81,9 @@ private:
     // Reads the next records into the block; false once the reader has no more.
     bool fill(Block& block, TwoPortReader& reader, RecordPairing& pairing) const;
     void convert(Block& block, OutputSlot& scratch, PictureState& pictures) const;
+    // Takes the oldest filled block off the queue and converts it with the lock released.
+    void convert_oldest(std::unique_lock<std::mutex>& lock, OutputSlot& scratch,
+                        PictureState& pictures);
     void work();
 
     const RecordConversion& conversion_;
@@ -127,14 +130,19 @@ void Pipeline::work() {
     for (;;) {
         work_ready_.wait(lock, [this] { return stop_ || queue_front_ < queue_.size(); });
         if (stop_) return;
-        Block* const block = queue_[queue_front_++];
-        block->state = Block::State::computing;
-        lock.unlock();
-        convert(*block, scratch, pictures);
-        lock.lock();
-        block->state = Block::State::done;
-        block_done_.notify_one();
+        convert_oldest(lock, scratch, pictures);
     }
+}
+
+void Pipeline::convert_oldest(std::unique_lock<std::mutex>& lock, OutputSlot& scratch,
+                              PictureState& pictures) {
+    Block* const block = queue_[queue_front_++];
+    block->state = Block::State::computing;
+    lock.unlock();
+    convert(*block, scratch, pictures);
+    lock.lock();
+    block->state = Block::State::done;
+    block_done_.notify_one();
 }
 
 LoopEnd Pipeline::run(TwoPortReader& reader, OutputSlot& output) {
@@ -177,12 +185,7 @@ LoopEnd Pipeline::run(TwoPortReader& reader, OutputSlot& output) {
         }
         if (queue_front_ < queue_.size()) {
             // Every block is in flight: convert the oldest here instead of waiting.
-            Block* const oldest = queue_[queue_front_++];
-            oldest->state = Block::State::computing;
-            lock.unlock();
-            convert(*oldest, scratch, pictures);
-            lock.lock();
-            oldest->state = Block::State::done;
+            convert_oldest(lock, scratch, pictures);
             continue;
         }
         if (input_ended && written == filled) return LoopEnd::complete;
