@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -59,7 +60,13 @@ public:
     Pipeline(const RecordConversion& conversion, unsigned threads)
         : conversion_(conversion), blocks_(2 * threads + 2) {
         for (auto& block : blocks_) block = std::make_unique<Block>();
-        for (unsigned i = 1; i < threads; ++i) workers_.emplace_back([this] { work(); });
+        for (unsigned i = 1; i < threads; ++i) {
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: the calling thread converts the rest
+            }
+        }
     }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
