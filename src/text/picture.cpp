@@ -798,11 +798,23 @@ bool scaled_half_up_direct(std::uint64_t magnitude, int decimals, std::uint64_t&
     const std::uint64_t whole = static_cast<std::uint64_t>(product >> shift);
     // Keeps the mantissa route clear of its 19-digit limit.
     if (whole >= pow10[17]) return false;
-    const uint128 fraction = product & ((static_cast<uint128>(1) << shift) - 1);
-    const uint128 half = static_cast<uint128>(1) << (shift - 1);
-    const uint128 from_half = fraction >= half ? fraction - half : half - fraction;
-    if (from_half <= (mantissa >> 19) + 1) return false;
-    scaled = whole + (fraction > half ? 1 : 0);
+    const std::uint64_t margin = (mantissa >> 19) + 1;
+    bool above_half = false;
+    if (shift <= 64) {
+        // Magnitudes from about 5e-4 on: the fraction fits in 64 bits.
+        const std::uint64_t fraction = static_cast<std::uint64_t>(product) & (~0ull >> (64 - shift));
+        const std::uint64_t half = 1ull << (shift - 1);
+        const std::uint64_t from_half = fraction >= half ? fraction - half : half - fraction;
+        if (from_half <= margin) return false;
+        above_half = fraction > half;
+    } else {
+        const uint128 fraction = product & ((static_cast<uint128>(1) << shift) - 1);
+        const uint128 half = static_cast<uint128>(1) << (shift - 1);
+        const uint128 from_half = fraction >= half ? fraction - half : half - fraction;
+        if (from_half <= margin) return false;
+        above_half = fraction > half;
+    }
+    scaled = whole + (above_half ? 1 : 0);
     return true;
 }
 
