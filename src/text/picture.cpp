@@ -909,10 +909,15 @@ void PictureState::start_picture(std::string_view picture, PictureMarks marks) {
     left_ = picture_.size();
 }
 
-const PictureState::ItemPlan* PictureState::plan_at(std::size_t cursor) {
+inline const PictureState::ItemPlan* PictureState::plan_at(std::size_t cursor) {
     for (std::size_t i = 0; i < plan_count_; ++i) {
         if (plans_[i].cursor == cursor) return &plans_[i];
     }
+    return make_plan(cursor);
+}
+
+// Kept out of line: it runs once per picture text, the lookup above on every item.
+[[gnu::noinline]] const PictureState::ItemPlan* PictureState::make_plan(std::size_t cursor) {
     if (unplanned_ == cursor + 1 || plan_count_ == std::size(plans_)) return nullptr;
     // Make the plan the general path would follow from here, if the item is of that kind.
     const char* p = picture_.data();
