@@ -237,7 +237,19 @@ void run_checked(const std::uint8_t* data, std::size_t size) {
     const std::string escaped = "_=" + field;
 
     std::vector<double> values;
-    for (; size >= 8; data += 8, size -= 8) values.push_back(double_at(data));
+    for (; size >= 8; data += 8, size -= 8) {
+        const double v = double_at(data);
+        values.push_back(v);
+        // The doubles around the nearest half-way point of the last decimal, where the planned
+        // path must leave rounding to the 16-digit mantissa.
+        const double scale = std::pow(10.0, static_cast<double>(decimals));
+        const double half_way = (std::floor(v * scale) + 0.5) / scale;
+        if (std::isfinite(half_way)) {
+            values.push_back(half_way);
+            values.push_back(std::nextafter(half_way, 0.0));
+            values.push_back(std::nextafter(half_way, 2 * half_way));
+        }
+    }
     tavrin::OutputSlot slot;
     memory_output().open(slot);
     tavrin::PictureState state;

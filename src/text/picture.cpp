@@ -778,6 +778,46 @@ std::uint64_t divide_pow10_half_up_fast(std::uint64_t m, int k) {
     }
 }
 
+// round_half_up(|x| * 10^decimals) for decimals <= 9, straight from the bits of |x| = magnitude,
+// when that is provably what rounding the 16-digit mantissa gives; false otherwise.
+//
+// Why: here decimal_mantissa's m * 10^d is |x| within a relative 6e-16 (half a unit in the
+// 16th digit, plus under 4e-17 from at most 127 halvings of the loop). So m * 10^(d + decimals)
+// differs from the exact X = |x| * 10^decimals = mantissa * 10^decimals / 2^shift by less than
+// mantissa * 10^9 * 6e-16 < mantissa * 2^-19 units of 2^-shift. When X lies farther than that
+// from every half-way point, both round half up to the same integer; otherwise (ties, and about
+// one value in 2^17) the mantissa route decides.
+bool scaled_half_up_direct(std::uint64_t magnitude, int decimals, std::uint64_t& scaled) {
+    const int biased_exponent = static_cast<int>(magnitude >> 52);
+    const int shift = 1075 - biased_exponent;  // |x| = mantissa / 2^shift
+    // From 20 on the integer part fits in 64 bits; beyond 127 the mask would not fit.
+    if (biased_exponent == 0 || shift < 20 || shift > 127) return false;
+    const std::uint64_t mantissa = (magnitude & fraction_mask) | (1ull << 52);
+    const uint128 product =
+        static_cast<uint128>(mantissa) * pow10[static_cast<std::size_t>(decimals)];
+    const std::uint64_t whole = static_cast<std::uint64_t>(product >> shift);
+    // Keeps the mantissa route clear of its 19-digit limit.
+    if (whole >= pow10[17]) return false;
+    const std::uint64_t margin = (mantissa >> 19) + 1;
+    bool above_half = false;
+    if (shift <= 64) {
+        // Magnitudes from about 5e-4 on: the fraction fits in 64 bits.
+        const std::uint64_t fraction = static_cast<std::uint64_t>(product) & (~0ull >> (64 - shift));
+        const std::uint64_t half = 1ull << (shift - 1);
+        const std::uint64_t from_half = fraction >= half ? fraction - half : half - fraction;
+        if (from_half <= margin) return false;
+        above_half = fraction > half;
+    } else {
+        const uint128 fraction = product & ((static_cast<uint128>(1) << shift) - 1);
+        const uint128 half = static_cast<uint128>(1) << (shift - 1);
+        const uint128 from_half = fraction >= half ? fraction - half : half - fraction;
+        if (from_half <= margin) return false;
+        above_half = fraction > half;
+    }
+    scaled = whole + (above_half ? 1 : 0);
+    return true;
+}
+
 // The fixed layout of a plain field, composed at out: integers + 1 + decimals characters when
 // the integer digits fit, or, when they exceed the positions by at most 3, the overflow mark
 // (general marks only) followed by the sign and the number, up to 4 characters more; with
@@ -801,7 +841,7 @@ std::size_t compose_plain_field(char* out, int integers, int decimals, double va
         return blanks + word.size();
     }
     std::uint64_t scaled = 0;  // the value times 10^decimals, rounded half up
-    if (magnitude != 0) {
+    if (magnitude != 0 && !(decimals <= 9 && scaled_half_up_direct(magnitude, decimals, scaled))) {
         const DecimalMantissa dm = decimal_mantissa(value);
         const int shift = dm.d + decimals;
         if (shift >= 0) {
@@ -869,10 +909,15 @@ void PictureState::start_picture(std::string_view picture, PictureMarks marks) {
     left_ = picture_.size();
 }
 
-const PictureState::ItemPlan* PictureState::plan_at(std::size_t cursor) {
+inline const PictureState::ItemPlan* PictureState::plan_at(std::size_t cursor) {
     for (std::size_t i = 0; i < plan_count_; ++i) {
         if (plans_[i].cursor == cursor) return &plans_[i];
     }
+    return make_plan(cursor);
+}
+
+// Kept out of line: it runs once per picture text, the lookup above on every item.
+[[gnu::noinline]] const PictureState::ItemPlan* PictureState::make_plan(std::size_t cursor) {
     if (unplanned_ == cursor + 1 || plan_count_ == std::size(plans_)) return nullptr;
     // Make the plan the general path would follow from here, if the item is of that kind.
     const char* p = picture_.data();

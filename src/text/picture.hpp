@@ -52,6 +52,7 @@ private:
 
     void copy_literal_text(OutputSlot& channel);
     const ItemPlan* plan_at(std::size_t cursor);
+    const ItemPlan* make_plan(std::size_t cursor);
     bool write_planned_item(OutputSlot& channel, double value, std::uint32_t item_flags);
 
     // The formatter's own copy. Releasing it only clears has_picture_: the bytes and their
