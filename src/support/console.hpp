@@ -96,7 +96,8 @@ public:
     virtual void lock_window_size() = 0;
     // The window's position now, or the last one known; safe to call from the control handler.
     virtual WindowPosition window_position() = 0;
-    // Makes the console columns x rows, puts the cursor at row 1, column 1; clears nothing.
+    // Makes the console columns x rows and puts the cursor at row 1, column 1. A Windows
+    // console keeps the text it holds; a terminal shows the region on a screen of its own.
     virtual void size_console(int columns, int rows) = 0;
     // The handler runs on every control event (Ctrl+C, Ctrl+Break, window closed, hang-up,
     // termination request), possibly in a signal handler or on another thread: it may only

@@ -1,6 +1,7 @@
 // The console on a POSIX terminal: termios for single keys, standard control sequences for
-// the cursor, the scrolling region and the window. No curses: nothing is cleared, and text
-// the dialogue does not write over stays where it is.
+// the cursor, the scrolling region and the window. No curses. The dialogue runs on the
+// terminal's alternate screen, like any full-screen terminal program, so it starts blank and
+// the user's own screen comes back unchanged at every exit.
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -26,13 +27,20 @@ constexpr int output_fd = 1;
 constexpr int sequence_wait_ms = 50;
 // How often the window position is asked while waiting for keys.
 constexpr long position_query_interval_ms = 500;
+// The largest region whose text is kept for drawing it again (the dialogue's is 28 x 7).
+constexpr int kept_rows = 24;
+constexpr int kept_columns = 80;
+// The signals whose handlers read or write the terminal.
+constexpr int handled_signals[] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGTSTP, SIGCONT};
 
 // What the signal handlers need to put the terminal back. Everything here is written by the
-// main thread before a handler can need it, or is a lock-free atomic.
+// main thread before a handler can need it or while the handlers are held back, or is a
+// lock-free atomic.
 struct TerminalState {
     termios original{};
     termios raw{};
     std::atomic<bool> raw_mode{false};
+    std::atomic<bool> alternate_screen{false};
     std::atomic<bool> region_set{false};
     std::atomic<bool> title_pushed{false};
     std::atomic<bool> cursor_hidden{false};
@@ -45,17 +53,40 @@ struct TerminalState {
     std::atomic<int> cursor_column{1};
     std::atomic<std::uint32_t> window{0};  // y in the high half, x in the low half
     std::atomic<void (*)()> control_handler{nullptr};
+    // The text in the region, kept so that it can be drawn again when a stopped run goes on:
+    // the alternate screen comes back blank. 0 is a cell never written.
+    std::atomic<char> cells[kept_rows][kept_columns]{};
 };
 
 TerminalState terminal;
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
                   std::atomic<std::uint32_t>::is_always_lock_free &&
-                  std::atomic<void (*)()>::is_always_lock_free,
+                  std::atomic<void (*)()>::is_always_lock_free &&
+                  std::atomic<char>::is_always_lock_free,
               "the signal handlers read these");
 
-// A fixed buffer for output built inside a signal handler: no allocation there.
+// Holds back the handlers while the main thread changes the terminal and what is known of
+// it, so that a handler never sees the two disagree (text kept but not yet written, say).
+class HeldSignals {
+public:
+    HeldSignals() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int signal_number : handled_signals) sigaddset(&set, signal_number);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
+    }
+    ~HeldSignals() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
+// A fixed buffer for output built inside a signal handler: no allocation there. Room for the
+// whole kept region with its control sequences.
 struct SignalSafeText {
-    char bytes[160];
+    char bytes[kept_rows * (kept_columns + 16) + 160];
     std::size_t size = 0;
 
     void add(const char* text) {
@@ -72,7 +103,49 @@ struct SignalSafeText {
         if (number < 0 && size < sizeof bytes) bytes[size++] = '-';
         while (count > 0 && size < sizeof bytes) bytes[size++] = digits[--count];
     }
+    void add_char(char c) {
+        if (size < sizeof bytes) bytes[size++] = c;
+    }
+    void add_position(int row, int column) {
+        add("\x1b[");
+        add(row);
+        add(";");
+        add(column);
+        add("H");
+    }
 };
+
+int kept_region_rows() {
+    return terminal.region_rows < kept_rows ? terminal.region_rows : kept_rows;
+}
+
+void forget_kept_text() {
+    for (auto& row : terminal.cells) {
+        for (auto& cell : row) cell.store(0, std::memory_order_relaxed);
+    }
+}
+
+// The scrolling region with each of its rows wiped whole (where the terminal has no
+// alternate screen, what it showed there must not mix with the dialogue) and its kept text
+// drawn again, then the cursor put back.
+void add_region(SignalSafeText& text) {
+    text.add("\x1b[1;");
+    text.add(terminal.region_rows);
+    text.add("r");
+    for (int row = 0; row < kept_region_rows(); ++row) {
+        text.add_position(row + 1, 1);
+        text.add("\x1b[2K");
+        int length = kept_columns;
+        while (length > 0 && terminal.cells[row][length - 1].load(std::memory_order_relaxed) == 0) {
+            --length;
+        }
+        for (int column = 0; column < length; ++column) {
+            const char c = terminal.cells[row][column].load(std::memory_order_relaxed);
+            text.add_char(c == 0 ? ' ' : c);
+        }
+    }
+    text.add_position(terminal.cursor_row.load(), terminal.cursor_column.load());
+}
 
 void write_all(const char* bytes, std::size_t size) {
     while (size > 0) {
@@ -88,12 +161,11 @@ void write_all(const char* bytes, std::size_t size) {
 void restore_terminal() {
     SignalSafeText text;
     if (terminal.region_set.exchange(false)) {
-        // Resetting the region homes the cursor: put it back where the dialogue left it.
-        text.add("\x1b[r\x1b[");
-        text.add(terminal.cursor_row.load());
-        text.add(";");
-        text.add(terminal.cursor_column.load());
-        text.add("H");
+        // Where the terminal has no alternate screen, the shell goes on below the dialogue's
+        // rows, on a line of its own.
+        text.add("\x1b[r");
+        text.add_position(terminal.region_rows + 1, 1);
+        text.add("\x1b[2K");
     }
     if (terminal.cursor_hidden.exchange(false)) text.add("\x1b[?25h");
     if (terminal.title_pushed.exchange(false)) text.add("\x1b[23;0t");
@@ -104,22 +176,23 @@ void restore_terminal() {
         text.add(terminal.original_columns);
         text.add("t");
     }
+    // The user's screen as it was, the cursor where it was when the dialogue began.
+    if (terminal.alternate_screen.exchange(false)) text.add("\x1b[?1049l");
     write_all(text.bytes, text.size);
     if (terminal.raw_mode.exchange(false)) ::tcsetattr(input_fd, TCSANOW, &terminal.original);
 }
 
-// Puts back what restore_terminal undid when a stopped process is continued.
-void reapply_terminal(bool raw, bool region, bool hidden) {
+// Puts back what restore_terminal undid when a stopped process is continued. The alternate
+// screen comes back blank: the region is drawn again from the kept text.
+void reapply_terminal(bool raw, bool alternate, bool region, bool hidden) {
     if (raw && ::tcsetattr(input_fd, TCSANOW, &terminal.raw) == 0) terminal.raw_mode = true;
     SignalSafeText text;
+    if (alternate) {
+        text.add("\x1b[?1049h");
+        terminal.alternate_screen = true;
+    }
     if (region) {
-        text.add("\x1b[1;");
-        text.add(terminal.region_rows);
-        text.add("r\x1b[");
-        text.add(terminal.cursor_row.load());
-        text.add(";");
-        text.add(terminal.cursor_column.load());
-        text.add("H");
+        add_region(text);
         terminal.region_set = true;
     }
     if (hidden) {
@@ -155,12 +228,29 @@ void on_control_signal(int signal_number) {
 void on_stop_signal(int signal_number) {
     const int saved_errno = errno;
     const bool raw = terminal.raw_mode.load();
+    const bool alternate = terminal.alternate_screen.load();
     const bool region = terminal.region_set.load();
     const bool hidden = terminal.cursor_hidden.load();
     restore_terminal();
     ::raise(signal_number);
-    reapply_terminal(raw, region, hidden);
+    reapply_terminal(raw, alternate, region, hidden);
     install(SIGTSTP, on_stop_signal);
+    errno = saved_errno;
+}
+
+// Continued after a stop that could not be caught (SIGSTOP): whatever was printed meanwhile
+// may be on the dialogue's screen, and the shell may have changed the keyboard mode. After
+// Ctrl+Z the terminal is not held here yet; on_stop_signal takes it back.
+void on_continue_signal(int) {
+    const int saved_errno = errno;
+    if (terminal.raw_mode.load()) {
+        ::tcsetattr(input_fd, TCSANOW, &terminal.raw);
+        if (terminal.region_set.load()) {
+            SignalSafeText text;
+            add_region(text);
+            write_all(text.bytes, text.size);
+        }
+    }
     errno = saved_errno;
 }
 
@@ -251,9 +341,11 @@ public:
     int height() override { return height_; }
 
     void write(std::string_view text) override {
+        HeldSignals hold;
         std::string out;
         for (const char c : text) {
             out += c;
+            keep(c);
             if (++column_ > width_) {
                 column_ = 1;
                 next_row(out);
@@ -263,6 +355,7 @@ public:
     }
 
     void end_line() override {
+        HeldSignals hold;
         std::string out;
         column_ = 1;
         next_row(out);
@@ -291,6 +384,7 @@ public:
     void show_cursor(bool visible) override {
         cursor_visible_ = visible;
         if (!control_) return;
+        HeldSignals hold;
         arm();
         terminal.cursor_hidden = !visible;
         emit(visible ? "\x1b[?25h" : "\x1b[?25l");
@@ -303,6 +397,7 @@ public:
 
     void set_title(std::string_view title) override {
         if (!control_) return;
+        HeldSignals hold;
         arm();
         // Keep the old title on the terminal's title stack, to give it back at the end.
         terminal.title_pushed = true;
@@ -311,6 +406,7 @@ public:
 
     void prepare_input() override {
         if (!input_terminal_ || terminal.raw_mode) return;
+        HeldSignals hold;
         if (::tcgetattr(input_fd, &terminal.original) != 0) return;
         arm();
         termios raw = terminal.original;
@@ -322,6 +418,12 @@ public:
         terminal.raw = raw;
         if (::tcsetattr(input_fd, TCSANOW, &raw) == 0) terminal.raw_mode = true;
         install(SIGTSTP, on_stop_signal);
+        struct sigaction action {};
+        action.sa_handler = on_continue_signal;
+        sigemptyset(&action.sa_mask);
+        for (const int signal_number : handled_signals) sigaddset(&action.sa_mask, signal_number);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGCONT, &action, nullptr);
     }
 
     void move_window(WindowPosition position) override {
@@ -344,6 +446,7 @@ public:
         height_ = rows;
         column_ = row_ = 1;
         if (!control_) return;
+        HeldSignals hold;
         arm();
         winsize size{};
         if (!terminal.resized && ::ioctl(output_fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) {
@@ -351,12 +454,21 @@ public:
             terminal.original_columns = size.ws_col;
             terminal.resized = true;
         }
-        terminal.region_rows = rows;
-        terminal.region_set = true;
+        std::string out;
+        // The console stands for a new window: it must not show what the terminal showed.
+        if (!terminal.alternate_screen.exchange(true)) out += "\x1b[?1049h";
         // Ask for a text area of that size (ignored where unsupported); whatever the terminal
         // does, only rows 1 to rows scroll, and the text wraps at the given width.
-        emit("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t\x1b[1;" +
-             std::to_string(rows) + "r" + cursor_sequence());
+        out += "\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t";
+        terminal.region_rows = rows;
+        terminal.cursor_row = row_;
+        terminal.cursor_column = column_;
+        forget_kept_text();
+        SignalSafeText region;
+        add_region(region);
+        out.append(region.bytes, region.size);
+        terminal.region_set = true;
+        emit(out);
     }
 
     void set_control_handler(void (*handler)()) override {
@@ -378,6 +490,7 @@ public:
                 fill(10);
             }
         }
+        HeldSignals hold;
         restore_terminal();
     }
 
@@ -389,6 +502,7 @@ private:
     }
 
     void emit(std::string_view bytes) {
+        HeldSignals hold;
         terminal.cursor_row = row_;
         terminal.cursor_column = column_;
         write_all(bytes.data(), bytes.size());
@@ -401,7 +515,34 @@ private:
     // To column 1 of the next row; at the bottom row a line feed scrolls the region up.
     void next_row(std::string& out) {
         if (control_) out += "\r\n";
-        if (row_ < height_) ++row_;
+        if (row_ < height_) {
+            ++row_;
+        } else if (control_) {
+            scroll_kept_text();
+        }
+    }
+
+    // Notes the character about to be written at the cursor, for drawing the region again.
+    void keep(char c) {
+        if (!control_ || row_ < 1 || row_ > kept_region_rows() || column_ < 1 ||
+            column_ > kept_columns) {
+            return;
+        }
+        terminal.cells[row_ - 1][column_ - 1].store(c, std::memory_order_relaxed);
+    }
+
+    void scroll_kept_text() {
+        const int rows = kept_region_rows();
+        for (int row = 1; row < rows; ++row) {
+            for (int column = 0; column < kept_columns; ++column) {
+                terminal.cells[row - 1][column].store(
+                    terminal.cells[row][column].load(std::memory_order_relaxed),
+                    std::memory_order_relaxed);
+            }
+        }
+        if (rows > 0) {
+            for (auto& cell : terminal.cells[rows - 1]) cell.store(0, std::memory_order_relaxed);
+        }
     }
 
     // Reads what is there within timeout_ms; false when nothing came.

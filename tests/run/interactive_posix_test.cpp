@@ -115,6 +115,9 @@ TEST_F(OnATerminal, SetsUpTheConsoleAndGivesTheTerminalBackAfterACompleteRun) {
     EXPECT_NE(out.find("\x1b[8;7;28t"), std::string::npos);      // asked for 28 x 7
     EXPECT_NE(out.find("\x1b[1;7r"), std::string::npos);         // rows 1 to 7 scroll
     EXPECT_NE(out.find("Enter filename without .s2p"), std::string::npos);
+    // On the alternate screen, its rows wiped for terminals without one, before any text.
+    EXPECT_LT(out.find("\x1b[?1049h"), out.find("\x1b[7;1H\x1b[2K"));
+    EXPECT_LT(out.find("\x1b[7;1H\x1b[2K"), out.find("Enter filename without .s2p"));
     EXPECT_FALSE(same_mode(run.mode(), run.initial_mode()));
 
     run.type("amp\r");
@@ -132,9 +135,36 @@ TEST_F(OnATerminal, SetsUpTheConsoleAndGivesTheTerminalBackAfterACompleteRun) {
     EXPECT_EQ(dir_.read("out.s2p"), command_line_result("", "75"));
     EXPECT_EQ(dir_.read("tavrin.ini"), settings);
     EXPECT_TRUE(same_mode(run.mode(), run.initial_mode()));
-    // The scrolling region is reset and the title given back.
+    // The scrolling region is reset, the title given back and the user's screen shown again.
     EXPECT_NE(run.output().find("\x1b[r", last_prompt), std::string::npos);
     EXPECT_NE(run.output().find("\x1b[23;0t", last_prompt), std::string::npos);
+    EXPECT_NE(run.output().find("\x1b[?1049l", last_prompt), std::string::npos);
+}
+
+TEST_F(OnATerminal, ContinuedAfterAStopItCannotCatchItDrawsTheDialogueAgain) {
+    PtyRun run(tool_, dir_);
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(run.wait_for("Forward: ", limit_ms));
+    run.type("amp\r");
+    ASSERT_TRUE(run.wait_for("Reverse: ", limit_ms));
+    run.type("ab");
+    run.drain(200);
+    // Whatever was printed while it was stopped may cover the dialogue: it is drawn again,
+    // row by row, with the cursor back after the typed text.
+    const std::size_t stopped_at = run.output().size();
+    run.send_signal(SIGSTOP);
+    run.drain(100);
+    run.send_signal(SIGCONT);
+    ASSERT_TRUE(run.wait_for("\x1b[4;1H\x1b[2KReverse: ab\x1b[5;1H\x1b[2K", limit_ms, stopped_at))
+        << run.output().substr(stopped_at);
+    EXPECT_NE(run.output().find("Forward: amp", stopped_at), std::string::npos);
+    EXPECT_NE(run.output().find("\x1b[4;12H", stopped_at), std::string::npos);
+    run.type("\r\rout\r75\r");
+    const auto status = run.wait_end(limit_ms);
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(dir_.read("out.s2p"), command_line_result("", "75"));
 }
 
 TEST_F(OnATerminal, EditingKeysArriveAsTheirSequences) {
