@@ -117,7 +117,10 @@ TEST(PeakMemory, DoesNotGrowWithTheNumberOfRecords) {
             << threads << " threads: peak with 20,000 records: " << small.peak_kilobytes
             << " kB, with 200,000: " << large.peak_kilobytes
             << " kB (a child's peak before exec: " << baseline << " kB)";
+#ifndef TAVRIN_SANITIZED
+        // The sanitizers' shadow memory is theirs: the absolute bounds hold for a plain build.
         EXPECT_LE(large.peak_kilobytes, std::string(threads) == "1" ? 8192 : 16384) << threads;
+#endif
     }
 }
 
