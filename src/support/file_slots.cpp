@@ -139,7 +139,11 @@ void OutputSlot::open_memory() {
 
 void OutputSlot::take_memory(std::string& text) {
     flush_buffer();
-    text.append(collected_);
+    if (text.empty()) {
+        text.swap(collected_);  // no copy: the two trade their storage
+    } else {
+        text.append(collected_);
+    }
     collected_.clear();
 }
 
