@@ -61,11 +61,8 @@ Outcome convert_with_threads(const std::string& threads, const std::string& forw
                              const std::string& reverse, const std::string& output = "out") {
     ScratchDir dir;
     dir.write("f.s2p", forward);
-    std::vector<std::string> arguments = {"f", "f", output, "75"};
-    if (!reverse.empty()) {
-        dir.write("r.s2p", reverse);
-        arguments[1] = "r";
-    }
+    if (!reverse.empty()) dir.write("r.s2p", reverse);
+    const std::vector<std::string> arguments = {"f", reverse.empty() ? "f" : "r", output, "75"};
     if (output == "full") std::filesystem::create_symlink("/dev/full", dir.path() / "full.s2p");
     ::setenv("TAVRIN_THREADS", threads.c_str(), 1);
     const int status = run_tool(dir, arguments).status;
