@@ -47,10 +47,12 @@ inline std::string_view trim_blanks(std::string_view text) {
 }
 
 // Letters a to z become A to Z; every other byte stays, so output never depends on the locale.
+inline char upper_case_ascii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 inline void upper_case_ascii(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : text) c = upper_case_ascii(c);
 }
 
 }  // namespace tavrin

@@ -8,8 +8,6 @@ namespace tavrin {
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 struct KnownKeyword {
     std::string_view name;  // upper case, without blanks
     FileKeyword keyword;
@@ -30,7 +28,7 @@ constexpr KnownKeyword known_keywords[] = {
 FileKeyword keyword_of(std::string_view keyword_line) {
     std::string name;
     for (std::size_t i = 1; i < keyword_line.size() && keyword_line[i] != ']'; ++i) {
-        if (keyword_line[i] != ' ') name.push_back(upper(keyword_line[i]));
+        if (keyword_line[i] != ' ') name.push_back(upper_case_ascii(keyword_line[i]));
     }
     for (const KnownKeyword& known : known_keywords) {
         if (name == known.name) return known.keyword;
@@ -47,7 +45,7 @@ std::string_view keyword_value(std::string_view keyword_line) {
 bool keyword_value_is(std::string_view value, std::string_view upper_case_word) {
     if (value.size() != upper_case_word.size()) return false;
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (upper(value[i]) != upper_case_word[i]) return false;
+        if (upper_case_ascii(value[i]) != upper_case_word[i]) return false;
     }
     return true;
 }
