@@ -12,15 +12,9 @@ version=$(sed -n 's/^project(tavrin VERSION \([0-9][0-9.]*\).*/\1/p' "$root/CMak
 deb="$root/build-packages/tavrin_${version}_$(dpkg --print-architecture).deb"
 zip="$root/build-packages/tavrin-${version}-win64.zip"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-package.XXXXXX")
-export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-unset DISPLAY WAYLAND_DISPLAY
-wineserver_cmd=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-cleanup() {
-  "$wineserver_cmd" -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=tests/windows/wine_prefix.sh
+source "$root/tests/windows/wine_prefix.sh"
+work=$wine_scratch
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -85,9 +79,6 @@ expect_equal "zip files" "$files" "$top/LICENSE $top/README.md $top/tavrin.exe "
 mkdir -p "$work/unzipped"
 (cd "$work/unzipped" && cmake -E tar xf "$zip")
 exe=$work/unzipped/$top/tavrin.exe
-wine_loader=$(command -v wine64 || true)
-[ -n "$wine_loader" ] || { [ -x /usr/lib/wine/wine64 ] && wine_loader=/usr/lib/wine/wine64; }
-[ -n "$wine_loader" ] || wine_loader=$(command -v wine)
 "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true  # sets up the prefix
 status=0
 printed=$("$wine_loader" "$exe" --version </dev/null 2>&1 | tr -d '\r') || status=$?

@@ -28,20 +28,9 @@ started=$SECONDS
 "$root/scripts/ensure-packages" cmake g++ make googletest libgtest-dev libgmock-dev tmux \
   g++-mingw-w64-x86-64 wine64
 
-wine_loader=$(command -v wine64 || true)
-[ -n "$wine_loader" ] || { [ -x /usr/lib/wine/wine64 ] && wine_loader=/usr/lib/wine/wine64; }
-[ -n "$wine_loader" ] || wine_loader=$(command -v wine)
-
-# A private, throw-away Wine prefix; no display, no Mono or Gecko installers, no debug noise.
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX")
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-unset DISPLAY WAYLAND_DISPLAY
-wineserver_cmd=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-cleanup() {
-  "$wineserver_cmd" -k >/dev/null 2>&1 || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+# shellcheck source=tests/windows/wine_prefix.sh
+source "$root/tests/windows/wine_prefix.sh"
+scratch=$wine_scratch
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

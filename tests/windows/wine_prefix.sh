@@ -1,0 +1,16 @@
+# Sourced by the scripts that run the Windows build: a private, throw-away Wine prefix in the
+# folder $wine_scratch (made here), with no display, no Mono or Gecko installers and no debug
+# noise. Sets wine_loader and wineserver_cmd and removes the folder at exit.
+wine_loader=$(command -v wine64 || true)
+[ -n "$wine_loader" ] || { [ -x /usr/lib/wine/wine64 ] && wine_loader=/usr/lib/wine/wine64; }
+[ -n "$wine_loader" ] || wine_loader=$(command -v wine)
+
+wine_scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX")
+export WINEPREFIX=$wine_scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+wineserver_cmd=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+wine_cleanup() {
+  "$wineserver_cmd" -k >/dev/null 2>&1 || true
+  rm -rf "$wine_scratch"
+}
+trap wine_cleanup EXIT
