@@ -125,7 +125,11 @@ def one_case(rng, tool, folder):
 
     def header():
         if not version_2:
-            return ["! generated", f"# GHz S {fmt} R {z_old:g}"]
+            # Option lines as exporters write them: scikit-rf reads the rewritten impedance.
+            return ["! generated", rng.choice([
+                f"# GHz S {fmt} R {z_old:g}", f"# GHz S {fmt} R     {z_old:g}",
+                f"#\tGHz\tS\t{fmt}\tR\t{z_old:.1f}", f"# ghz s {fmt.lower()} r {z_old:g} ! exported",
+                f"# GHz S {fmt} R {z_old:.3e}"])]
         keywords = ["[Version] 2.0", f"# GHz S {fmt} R 50", "[Number of Ports] 2"]
         if order_12_21:
             keywords.append("[Two-Port Data Order] 12_21")
