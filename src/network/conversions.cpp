@@ -67,4 +67,18 @@ void convert_from_ri(Complex& pair, DataFormat format) {
     pair.im = static_cast<double>(degrees);
 }
 
+WideComplex polar_to_wide(double magnitude, double degrees) {
+    const long double angle = (static_cast<long double>(short_pi) * degrees) /
+                              static_cast<long double>(half_turn_degrees);
+    const long double m = magnitude;
+    const SineCosine turn = extended_sincos(angle);
+    return {m * turn.cosine, turn.sine * m};
+}
+
+void wide_to_polar(const WideComplex& z, double& magnitude, double& degrees) {
+    degrees = static_cast<double>(arc_tangent(z.im, z.re) *
+                                  static_cast<long double>(degrees_per_radian));
+    magnitude = static_cast<double>(modulus(z));
+}
+
 }  // namespace tavrin

@@ -1,17 +1,35 @@
 // The driver of a run: the mode, the header of the input files, and the record loop.
 #pragma once
 
+#include <string_view>
+
+#include "network/port_renormalise.hpp"
+#include "run/command_line.hpp"
 #include "run/inputs.hpp"
+#include "support/failure.hpp"
 #include "support/file_slots.hpp"
+#include "touchstone/stated_references.hpp"
 
 namespace tavrin {
 
-// Whole run: chooses the mode from the argument count, opens the files in slots and returns
-// the exit status.
-int run_program(int argc, char** argv, FileSlots& slots);
+// What a run did, or why it stopped: for the one line --verbose prints.
+struct RunReport {
+    Failure failure;
+    unsigned long long records = 0;      // S-parameter lines written
+    unsigned long long noise_lines = 0;  // noise lines written
+    StatedReferences references;         // the references the data was converted from
+    WaveDefinition waves = WaveDefinition::traveling;
+    std::string_view format_name;
+    double z_new = 0.0;
+};
 
-// Header skip, option line, gamma and the record loop, on slots that are already open.
-// Returns the exit status.
-int process_run(const RunInputs& run, FileSlots& slots);
+// Whole run as the command line asks for it: the four arguments, or the dialogue; opens the
+// files in slots and returns the exit status.
+int run_program(const CommandLine& command, FileSlots& slots, RunReport& report);
+
+// Header, option line and the record loop, then the noise block, on slots that are already
+// open. Returns the exit status.
+int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slots,
+                RunReport& report);
 
 }  // namespace tavrin

@@ -13,12 +13,16 @@ constexpr std::string_view more_help =
 
 constexpr std::string_view usage =
     "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE\n"
+    "       tavrin [OPTION...] FORWARD REVERSE OUTPUT IMPEDANCE\n"
     "       tavrin              asks for the same four in a small console dialogue\n"
     "       tavrin --help       this text (also -h)\n"
     "       tavrin --version    the version (also -V)\n"
     "\n"
-    "Renormalises two-port Touchstone S-parameters to a new real reference\n"
-    "impedance, written in the input's own data format (RI, MA or DB).\n"
+    "Renormalises two-port Touchstone S-parameters, and their noise parameters, to a\n"
+    "new real reference impedance, written in the input's own data format (RI, MA\n"
+    "or DB). The references are read as the file states them: one R for both ports,\n"
+    "one per port (R 50 75, [Reference] 50 75), or a field solver's Port Impedance\n"
+    "comments after each record.\n"
     "\n"
     "FORWARD, REVERSE and OUTPUT are base names: .s2p is always appended.\n"
     "IMPEDANCE is the new reference impedance in ohms, a number above 0 (75, 75ohm).\n"
@@ -26,32 +30,32 @@ constexpr std::string_view usage =
     "    that one file holds S11, S21, S12 and S22.\n"
     "  Two-file mode: different names; the forward file's first two pairs are S11\n"
     "    and S21, the reverse file's (device turned round) S22 and S12.\n"
-    "With exactly four arguments nothing is printed. Any other arguments, except one\n"
-    "of the options above, open the dialogue.\n"
+    "\n"
+    "Options, before the four arguments (-- ends them):\n"
+    "  -v, --verbose   one line on standard error: what was written, or why not\n"
+    "                    tavrin -v amp amp amp75 75\n"
+    "  --waves=traveling|power|pseudo\n"
+    "                  the wave definition for complex port impedances, over the\n"
+    "                  file's own statement (default: traveling)\n"
+    "                    tavrin --waves=power solver solver solver50 50\n"
+    "  --              ends the options: tavrin -- -x -x out 50\n"
+    "With exactly four arguments and no options nothing is printed. Any other\n"
+    "arguments, unless they start with an option, open the dialogue.\n"
     "\n"
     "Exit status: 0  the forward data was read to its end; OUTPUT.s2p is complete\n"
     "             1  any failure\n";
 
 }  // namespace
 
-std::optional<std::string> help_or_version_text(int argc, const char* const* argv,
-                                                std::string_view version) {
-    if (argc != 2 || argv[1] == nullptr) return std::nullopt;
-    const std::string_view argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        return std::string(usage) + std::string(more_help);
-    }
-    if (argument == "--version" || argument == "-V") {
-        return "tavrin " + std::string(version) + "\n";
-    }
-    return std::nullopt;
+std::string usage_text() { return std::string(usage) + std::string(more_help); }
+
+std::string version_text(std::string_view version) {
+    return "tavrin " + std::string(version) + "\n";
 }
 
-std::optional<int> answer_help_or_version(int argc, const char* const* argv,
-                                          std::string_view version, std::FILE* out) {
-    const std::optional<std::string> text = help_or_version_text(argc, argv, version);
-    if (!text) return std::nullopt;
-    const bool written = std::fwrite(text->data(), 1, text->size(), out) == text->size();
+int answer_help_or_version(bool help, std::string_view version, std::FILE* out) {
+    const std::string text = help ? usage_text() : version_text(version);
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     // A closed or full standard output must not pass for a printed answer.
     const bool flushed = std::fflush(out) == 0 && std::ferror(out) == 0;
     return written && flushed ? 0 : 1;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/failure.hpp"
 #include "support/file_slots.hpp"
 
 namespace tavrin {
@@ -36,10 +37,13 @@ bool names_an_input(const std::string& output, const std::string& forward,
 // A usable reference impedance: finite and above 0.
 bool is_usable_impedance(double z);
 
+// Why an output name is refused (Cause::none when it is accepted); the file is opened on the way.
+Cause refuse_output(const std::string& name, RunInputs& run, FileSlots& slots);
+
 // Command-line mode: forward, reverse, output, impedance, checked in that order after the
-// names are compared, opening slots 1, 2 and 3 on the way. Returns 0 when the run may go on,
-// 1 for a failure.
-int open_command_line_run(const std::vector<std::string>& arguments, FileSlots& slots,
-                          RunInputs& run);
+// names are compared, opening slots 1, 2 and 3 on the way. Gives no failure when the run may
+// go on.
+Failure open_command_line_run(const std::vector<std::string>& arguments, FileSlots& slots,
+                              RunInputs& run);
 
 }  // namespace tavrin

@@ -31,6 +31,7 @@ struct Block {
         std::size_t frequency_at, frequency_size;
         std::size_t forward_at, forward_size;
         std::size_t reverse_at, reverse_size;
+        PortImpedances impedances;
     };
     enum class State { free, filled, computing, done };
 
@@ -42,7 +43,8 @@ struct Block {
     TwoPortText text_of(const Entry& e) const {
         const std::string_view all = texts;
         return {all.substr(e.frequency_at, e.frequency_size),
-                all.substr(e.forward_at, e.forward_size), all.substr(e.reverse_at, e.reverse_size)};
+                all.substr(e.forward_at, e.forward_size), all.substr(e.reverse_at, e.reverse_size),
+                e.impedances};
     }
 };
 
@@ -80,13 +82,14 @@ public:
         for (std::thread& worker : workers_) worker.join();
     }
 
-    LoopEnd run(TwoPortReader& reader, OutputSlot& output);
+    LoopResult run(TwoPortReader& reader, OutputSlot& output, LoopResult result);
 
 private:
     Block& block(unsigned long long sequence) { return *blocks_[sequence % blocks_.size()]; }
 
-    // Reads the next records into the block; false once the reader has no more.
-    bool fill(Block& block, TwoPortReader& reader, RecordPairing& pairing) const;
+    // Reads the next records into the block; false once the reader has no more or a record
+    // ends the loop (end is then set).
+    bool fill(Block& block, TwoPortReader& reader, LoopResult& result) const;
     void convert(Block& block, OutputSlot& scratch, PictureState& pictures) const;
     // Takes the oldest filled block off the queue and converts it with the lock released.
     void convert_oldest(std::unique_lock<std::mutex>& lock, OutputSlot& scratch,
@@ -104,13 +107,21 @@ private:
     bool stop_ = false;
 };
 
-bool Pipeline::fill(Block& block, TwoPortReader& reader, RecordPairing& pairing) const {
+bool Pipeline::fill(Block& block, TwoPortReader& reader, LoopResult& result) const {
     block.texts.clear();
     block.entries.clear();
     block.output.clear();
     TwoPortText text;
     while (block.entries.size() < records_per_block && block.texts.size() < text_bytes_per_block) {
-        if (!reader.next_two_port_text(text, pairing)) return false;
+        if (!reader.next_two_port_text(text)) {
+            if (reader.problem()) result.end = LoopEnd::input_problem;
+            return false;
+        }
+        if (!conversion_.change.accepts(text.impedances)) {
+            result.end = LoopEnd::reference_refused;
+            return false;
+        }
+        ++result.records;
         Block::Entry e;
         e.frequency_size = text.frequency_text.size();
         e.frequency_at = append(block.texts, text.frequency_text);
@@ -118,6 +129,7 @@ bool Pipeline::fill(Block& block, TwoPortReader& reader, RecordPairing& pairing)
         e.forward_at = append(block.texts, text.forward);
         e.reverse_size = text.reverse.size();
         e.reverse_at = append(block.texts, text.reverse);
+        e.impedances = text.impedances;
         block.entries.push_back(e);
     }
     return true;
@@ -152,11 +164,10 @@ void Pipeline::convert_oldest(std::unique_lock<std::mutex>& lock, OutputSlot& sc
     block_done_.notify_one();
 }
 
-LoopEnd Pipeline::run(TwoPortReader& reader, OutputSlot& output) {
+LoopResult Pipeline::run(TwoPortReader& reader, OutputSlot& output, LoopResult result) {
     OutputSlot scratch;
     scratch.open_memory();
     PictureState pictures;
-    RecordPairing pairing = RecordPairing::paired;
     unsigned long long filled = 0;   // blocks handed out so far
     unsigned long long written = 0;  // blocks written so far
     bool input_ended = false;
@@ -171,14 +182,18 @@ LoopEnd Pipeline::run(TwoPortReader& reader, OutputSlot& output) {
             next.state = Block::State::free;
             ++written;
             // Stop at once on a full disk rather than compute what cannot be written.
-            if (output.failed()) return LoopEnd::write_failed;
+            if (output.failed()) {
+                result.end = LoopEnd::write_failed;
+                return result;
+            }
         }
         if (!input_ended && block(filled).state == Block::State::free) {
             Block& next = block(filled);
             lock.unlock();
-            input_ended = !fill(next, reader, pairing);
+            input_ended = !fill(next, reader, result);
             lock.lock();
-            if (pairing == RecordPairing::mismatched) return LoopEnd::mismatched;
+            // What is left unwritten would make the file look complete: stop here.
+            if (result.end != LoopEnd::complete) return result;
             if (next.entries.empty()) continue;
             next.state = Block::State::filled;
             if (queue_front_ == queue_.size()) {
@@ -195,7 +210,7 @@ LoopEnd Pipeline::run(TwoPortReader& reader, OutputSlot& output) {
             convert_oldest(lock, scratch, pictures);
             continue;
         }
-        if (input_ended && written == filled) return LoopEnd::complete;
+        if (input_ended && written == filled) return result;
         block_done_.wait(lock);
     }
 }
@@ -208,7 +223,7 @@ void RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
     take_two_port(text, layout, s);
     format.to_ri(s);
     TwoPort result;
-    renormalise(s, gamma, result);
+    change.apply(s, text.impedances, result);
     format.from_ri(result);
     write_data_record(output, pictures, text.frequency_text, format, result);
 }
@@ -231,21 +246,30 @@ LoopThreads loop_threads_from_environment() {
     return threads;
 }
 
-LoopEnd run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
-                        OutputSlot& output, const LoopThreads& threads) {
+LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
+                           OutputSlot& output, const LoopThreads& threads) {
     PictureState pictures;
-    RecordPairing pairing = RecordPairing::paired;
+    LoopResult result;
     TwoPortText text;
-    for (unsigned long long n = 0; threads.count <= 1 || n < threads.start_after; ++n) {
-        if (!reader.next_two_port_text(text, pairing)) {
-            return pairing == RecordPairing::mismatched ? LoopEnd::mismatched : LoopEnd::complete;
+    while (threads.count <= 1 || result.records < threads.start_after) {
+        if (!reader.next_two_port_text(text)) {
+            if (reader.problem()) result.end = LoopEnd::input_problem;
+            return result;
         }
+        if (!conversion.change.accepts(text.impedances)) {
+            result.end = LoopEnd::reference_refused;
+            return result;
+        }
+        ++result.records;
         conversion.convert(text, output, pictures);
         // Stop at once on a full disk rather than compute what cannot be written.
-        if (output.failed()) return LoopEnd::write_failed;
+        if (output.failed()) {
+            result.end = LoopEnd::write_failed;
+            return result;
+        }
     }
     Pipeline pipeline(conversion, threads.count);
-    return pipeline.run(reader, output);
+    return pipeline.run(reader, output, result);
 }
 
 }  // namespace tavrin

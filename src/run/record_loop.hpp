@@ -2,6 +2,7 @@
 // thread or spread over several.
 #pragma once
 
+#include "network/reference_change.hpp"
 #include "network/renormalise.hpp"
 #include "support/file_slots.hpp"
 #include "text/picture.hpp"
@@ -14,7 +15,7 @@ namespace tavrin {
 // renormalise, back to the file's format, write.
 struct RecordConversion {
     const FormatDescriptor& format;
-    Complex gamma;
+    ReferenceChange change;
     TwoPortLayout layout;
 
     void convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures) const;
@@ -33,14 +34,20 @@ struct LoopThreads {
 LoopThreads loop_threads_from_environment();
 
 enum class LoopEnd {
-    complete,    // the forward data ended
-    mismatched,  // two-file mode: the reverse file lacks the forward record's frequency
+    complete,           // the forward data ended
+    input_problem,      // the reader's problem(): a reverse record missing, a comment...
+    reference_refused,  // a record's own references cannot define the waves
     write_failed,
+};
+
+struct LoopResult {
+    LoopEnd end = LoopEnd::complete;
+    unsigned long long records = 0;  // two-ports read (and, when complete, written)
 };
 
 // Converts and writes every two-port the reader gives, in file order; stops at once when the
 // output cannot be written. The bytes written are the same whatever the thread count.
-LoopEnd run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
-                        OutputSlot& output, const LoopThreads& threads);
+LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
+                           OutputSlot& output, const LoopThreads& threads);
 
 }  // namespace tavrin

@@ -20,10 +20,15 @@ constexpr std::size_t output_block = 1u << 16;
 
 bool InputSlot::open(const std::string& path) {
     close();
+    errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        error_ = errno;
+        return false;
+    }
     if (!is_readable_kind(file)) {
         std::fclose(file);
+        error_ = EISDIR;  // the one kind a name commonly reaches that holds no lines
         return false;
     }
     // Our own block buffer does the buffering.
@@ -35,6 +40,8 @@ bool InputSlot::open(const std::string& path) {
     begin_ = end_ = 0;
     end_of_file_ = false;
     failed_ = false;
+    error_ = 0;
+    lines_read_ = 0;
     return true;
 }
 
@@ -49,6 +56,8 @@ void InputSlot::open_memory(std::string_view contents) {
     end_ = contents.size();
     end_of_file_ = true;
     failed_ = false;
+    error_ = 0;
+    lines_read_ = 0;
 }
 
 void InputSlot::close() {
@@ -76,7 +85,10 @@ bool InputSlot::fill() {
     end_ += got;
     if (got == 0) {
         end_of_file_ = true;
-        if (std::ferror(file_)) failed_ = true;
+        if (std::ferror(file_)) {
+            failed_ = true;
+            error_ = errno;
+        }
         return false;
     }
     return true;
@@ -91,6 +103,7 @@ bool InputSlot::at_end() {
 bool InputSlot::read_line(std::string& line) {
     line.clear();
     if (at_end()) return false;
+    ++lines_read_;
     bool terminated = false;
     for (;;) {
         const char* start = buffer_.get() + begin_;
@@ -116,14 +129,19 @@ bool InputSlot::read_line(std::string& line) {
 
 bool OutputSlot::open(const std::string& path) {
     close();
+    errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        error_ = errno;
+        return false;
+    }
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
     capacity_ = output_block;
     buffer_ = std::make_unique<char[]>(capacity_);
     used_ = 0;
     failed_ = false;
+    error_ = 0;
     return true;
 }
 
@@ -152,7 +170,7 @@ void OutputSlot::flush_buffer() {
     if (memory_) {
         collected_.append(buffer_.get(), used_);
     } else if (file_ == nullptr || std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
-        failed_ = true;
+        note_write_failure();
     }
     used_ = 0;
 }
@@ -169,7 +187,7 @@ void OutputSlot::write_slow(std::string_view text) {
     } else if (memory_) {
         collected_.append(text);
     } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-        failed_ = true;
+        note_write_failure();
     }
 }
 
@@ -177,6 +195,12 @@ char* OutputSlot::reserve_slow(std::size_t n) {
     if (!is_open() || n > capacity_) return nullptr;
     flush_buffer();
     return buffer_.get();
+}
+
+void OutputSlot::note_write_failure() {
+    // The first cause is the one worth telling; later ones follow from it.
+    if (!failed_) error_ = errno;
+    failed_ = true;
 }
 
 bool OutputSlot::discard() {
@@ -201,8 +225,8 @@ bool OutputSlot::close() {
     }
     if (file_ == nullptr) return !failed_;
     flush_buffer();
-    if (std::fflush(file_) != 0) failed_ = true;
-    if (std::fclose(file_) != 0) failed_ = true;
+    if (std::fflush(file_) != 0) note_write_failure();
+    if (std::fclose(file_) != 0) note_write_failure();
     file_ = nullptr;
     buffer_.reset();
     capacity_ = used_ = 0;

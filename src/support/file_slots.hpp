@@ -35,6 +35,10 @@ public:
     bool read_line(std::string& line);
     // True once a read failed for a reason other than the end of the file.
     bool failed() const { return failed_; }
+    // The system's error number of a failed open or read; 0 when there was none.
+    int error() const { return error_; }
+    // Lines read so far: the 1-based number of the line read last.
+    long long lines_read() const { return lines_read_; }
     const FileIdentity& identity() const { return identity_; }
     void close();
 
@@ -49,6 +53,8 @@ private:
     std::size_t end_ = 0;
     bool end_of_file_ = false;
     bool failed_ = false;
+    int error_ = 0;
+    long long lines_read_ = 0;
     FileIdentity identity_;
 };
 
@@ -88,6 +94,8 @@ public:
     void commit(std::size_t n) { used_ += n; }
     // True once any byte could not be written.
     bool failed() const { return failed_; }
+    // The system's error number of a failed open or write; 0 when there was none.
+    int error() const { return error_; }
     // Drops what was written so far and empties the file, for a run that must not leave a
     // plausible-looking partial result behind; false when the file could not be emptied.
     bool discard();
@@ -96,6 +104,7 @@ public:
 
 private:
     void flush_buffer();
+    void note_write_failure();
     void write_slow(std::string_view text);
     char* reserve_slow(std::size_t n);
 
@@ -106,6 +115,7 @@ private:
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // The files of a run; they stay open until the run ends.

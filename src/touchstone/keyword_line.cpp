@@ -19,8 +19,8 @@ constexpr KnownKeyword known_keywords[] = {
     {"NUMBEROFPORTS", FileKeyword::number_of_ports},
     {"MATRIXFORMAT", FileKeyword::matrix_format},
     {"MIXED-MODEORDER", FileKeyword::mixed_mode_order},
-    {"NOISEDATA", FileKeyword::ends_network_data},
-    {"END", FileKeyword::ends_network_data},
+    {"NOISEDATA", FileKeyword::noise_data},
+    {"END", FileKeyword::end},
 };
 
 }  // namespace

@@ -13,7 +13,8 @@ enum class FileKeyword {
     number_of_ports,
     matrix_format,
     mixed_mode_order,
-    ends_network_data,  // '[Noise Data]' or '[End]'
+    noise_data,
+    end,
 };
 
 // A cleaned line is a keyword line when it starts with '['.

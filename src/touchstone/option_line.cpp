@@ -17,6 +17,23 @@ bool is_parameter_letter(std::string_view word) {
     return word.size() == 1 && std::string_view("SYZHG").find(word[0]) != std::string_view::npos;
 }
 
+// Counts the numbers of the list after "R ": the first token whatever it is, then every decimal
+// number token right after it.
+void read_impedance_list(std::string_view text, std::string_view list, OptionLine& option) {
+    std::string_view rest = trim_front_blanks(list);
+    rest.remove_prefix(token_at(rest).size());
+    option.impedance_count = 1;
+    option.list_end = text.size() - rest.size();
+    for (;;) {
+        rest = trim_front_blanks(rest);
+        const std::string_view word = token_at(rest);
+        if (word.empty() || !is_decimal_number(word)) return;
+        if (++option.impedance_count == 2) option.z_port2 = parse_number(word);
+        rest.remove_prefix(word.size());
+        option.list_end = text.size() - rest.size();
+    }
+}
+
 }  // namespace
 
 OptionLine read_option_line(std::string line) {
@@ -28,7 +45,9 @@ OptionLine read_option_line(std::string line) {
     option.format = &format_named_in(text);
     option.impedance_at = find_text(text, impedance_mark);
     if (option.impedance_at != 0) {
-        option.z_old = parse_number(text_from(text, static_cast<long long>(option.impedance_at) + 2));
+        const std::string_view list = text_from(text, static_cast<long long>(option.impedance_at) + 2);
+        option.z_old = parse_number(list);
+        read_impedance_list(text, list, option);
     }
     bool parameter_found = false;
     for (std::string_view rest = text; !rest.empty();) {
@@ -52,9 +71,15 @@ std::string rewrite_option_line(const OptionLine& option, double z_old, double z
     const std::string n = canonical_number_text(z_new);
     const std::size_t p = option.impedance_at;
     if (p == 0) return std::string(line) + " R " + n;
-    const std::string o = canonical_number_text(z_old);
     const std::string_view head = left_text(line, static_cast<long long>(p) + 1);
     std::string rewritten(head);
+    if (option.impedance_count > 1) {
+        // One reference for both ports now: the whole list goes.
+        rewritten.append(n);
+        rewritten.append(line.substr(option.list_end));
+        return rewritten;
+    }
+    const std::string o = canonical_number_text(z_old);
     rewritten.append(n);
     rewritten.append(text_from(line, static_cast<long long>(p + 2 + o.size())));
 

@@ -13,4 +13,16 @@ void write_data_record(OutputSlot& output, PictureState& pictures, std::string_v
     pictures.end_picture(output);
 }
 
+void write_noise_record(OutputSlot& output, PictureState& pictures,
+                        std::string_view frequency_text, const NoiseParameters& noise) {
+    static constexpr std::string_view picture = " ##.######### ##.######### ####.######### ##.#########";
+    output.write(frequency_text);
+    pictures.start_picture(picture, PictureMarks::data_line);
+    pictures.write_picture_number(output, noise.fmin_db, 0);
+    pictures.write_picture_number(output, noise.gamma_magnitude, 0);
+    pictures.write_picture_number(output, noise.gamma_degrees, 0);
+    pictures.write_picture_number(output, noise.resistance, item_last | item_end_line);
+    pictures.end_picture(output);
+}
+
 }  // namespace tavrin

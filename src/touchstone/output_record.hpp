@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "network/noise.hpp"
 #include "network/renormalise.hpp"
 #include "support/file_slots.hpp"
 #include "text/picture.hpp"
@@ -15,5 +16,10 @@ namespace tavrin {
 // finite.
 void write_data_record(OutputSlot& output, PictureState& pictures, std::string_view frequency_text,
                        const FormatDescriptor& format, const TwoPort& results);
+
+// Writes a noise line: frequency_text, then Fmin, |Gamma_opt|, its angle and rn with the data
+// lines' marks, always as magnitude and angle whatever the S-parameters' format, and CR LF.
+void write_noise_record(OutputSlot& output, PictureState& pictures,
+                        std::string_view frequency_text, const NoiseParameters& noise);
 
 }  // namespace tavrin

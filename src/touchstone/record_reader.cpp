@@ -2,21 +2,13 @@
 
 #include "support/text.hpp"
 #include "text/number_text.hpp"
+#include "touchstone/comment_lines.hpp"
 #include "touchstone/keyword_line.hpp"
 #include "touchstone/line_tokens.hpp"
 
 namespace tavrin {
 
 namespace {
-
-// Reads the next cleaned, non-empty line; false at end of file.
-bool read_cleaned_line(InputSlot& input, std::string& line) {
-    while (input.read_line(line)) {
-        clean_line(line);
-        if (!line.empty()) return true;
-    }
-    return false;
-}
 
 // The impedances of a '[Reference]' keyword, gathered from its own line and, while fewer than
 // two have been found, from the lines after it. Three or more cannot belong to a two-port.
@@ -37,41 +29,131 @@ struct ReferenceValues {
     }
 };
 
+// Blank-separated tokens of a cleaned text.
+int count_tokens(std::string_view text) {
+    int count = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        if (i == text.size()) break;
+        ++count;
+        while (i < text.size() && text[i] != ' ') ++i;
+    }
+    return count;
+}
+
+bool is_option_line(std::string_view raw_line) {
+    const std::size_t first = raw_line.find_first_not_of(" \t");
+    return first != std::string_view::npos && raw_line[first] == '#';
+}
+
+std::optional<WaveDefinition> waves_stated(HeaderStatement statement) {
+    switch (statement) {
+        case HeaderStatement::traveling_waves: return WaveDefinition::traveling;
+        case HeaderStatement::power_waves: return WaveDefinition::power;
+        case HeaderStatement::pseudo_waves: return WaveDefinition::pseudo;
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace
 
-FileKeywords RecordReader::read_keyword_lines() {
-    InputSlot& input = input_;
-    FileKeywords keywords;
-    std::string& line = line_;
-    bool have_line = false;  // line holds a keyword line met while reading reference values
-    for (;;) {
-        if (!have_line && !read_cleaned_line(input, line)) break;
-        have_line = false;
-        if (!is_keyword_line(line)) {
-            has_pending_ = true;  // the first data line: next_data_record starts with it
-            break;
+bool RecordReader::read_ahead() {
+    while (input_.read_line(ahead_)) {
+        ahead_line_number_ = input_.lines_read();
+        // Noise blocks carry no comments the conversion needs.
+        if (phase_ != Phase::noise) {
+            if (const std::optional<std::string_view> comment = comment_text(ahead_)) {
+                read_comment(*comment);
+                continue;
+            }
         }
-        const FileKeyword keyword = keyword_of(line);
-        const std::string_view value = keyword_value(line);
+        // A matrix of port impedances continues on the very next line only.
+        matrix_row_possible_ = false;
+        clean_line(ahead_);
+        if (ahead_.empty()) continue;
+        has_ahead_ = true;
+        return true;
+    }
+    has_ahead_ = false;
+    return false;
+}
+
+void RecordReader::read_comment(std::string_view comment) {
+    if (phase_ == Phase::header) {
+        // Port impedance comments before the first record belong to no record.
+        if (header_ == nullptr) return;
+        const HeaderStatement statement = header_statement(comment);
+        if (statement == HeaderStatement::not_renormalized) header_->not_renormalized = true;
+        if (const std::optional<WaveDefinition> waves = waves_stated(statement)) {
+            header_->waves = waves;
+        }
+        return;
+    }
+    // The comments after a dropped line are that line's.
+    if (after_dropped_line_) return;
+    double numbers[4];
+    if (const std::optional<std::string_view> text = port_impedance_numbers(comment)) {
+        matrix_row_possible_ = false;
+        if (problem_) return;
+        if (impedances_given_ || take_numbers(*text, numbers) != 4) {
+            // Two for one record, or not two re/im pairs: which values hold cannot be known.
+            problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
+                                  ahead_line_number_);
+            return;
+        }
+        impedances_ = {{numbers[0], numbers[1]}, {numbers[2], numbers[3]}};
+        impedances_given_ = true;
+        impedances_line_number_ = ahead_line_number_;
+        matrix_row_possible_ = true;
+        return;
+    }
+    if (matrix_row_possible_) {
+        matrix_row_possible_ = false;
+        const int count = take_numbers(comment, numbers);
+        if (count == 4) {
+            // Rows for port 1 and port 2 of a 2 x 2 matrix: the references are its diagonal.
+            impedances_.port2 = {numbers[2], numbers[3]};
+        } else if (count > 0 && !problem_) {
+            problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
+                                  ahead_line_number_);
+        }
+    }
+}
+
+void RecordReader::read_keyword_lines(FileKeywords& keywords) {
+    const auto refuse = [&keywords](Cause cause, long long line, std::string_view keyword_line) {
+        if (!keywords.refusal) keywords.refusal = failure_of(cause, FileRole::none, line,
+                                                             std::string(keyword_line));
+    };
+    for (;;) {
+        if (!has_ahead_ && !read_ahead()) return;
+        if (!is_keyword_line(ahead_)) return;  // the first data line stays ahead
+        has_ahead_ = false;
+        const long long line = ahead_line_number_;
+        const std::string keyword_line = ahead_;
+        const FileKeyword keyword = keyword_of(keyword_line);
+        const std::string_view value = keyword_value(keyword_line);
         if (keyword == FileKeyword::reference) {
             ReferenceValues reference;
             reference.take_numbers(value);
-            while (reference.count < 2 && read_cleaned_line(input, line)) {
-                if (is_keyword_line(line)) {
-                    have_line = true;
-                    break;
-                }
-                reference.take_numbers(line);
+            while (reference.count < 2 && read_ahead()) {
+                if (is_keyword_line(ahead_)) break;  // stays ahead
+                has_ahead_ = false;
+                reference.take_numbers(ahead_);
             }
             // One value stands for both ports.
             if (reference.count == 1) reference.values[1] = reference.values[0];
-            const bool same = reference.values[0] == reference.values[1];
-            if (reference.count == 0 || reference.too_many || !same ||
-                (keywords.has_reference && keywords.reference != reference.values[0])) {
-                keywords.refused = true;
+            if (reference.count == 0 || reference.too_many) {
+                refuse(Cause::reference_count, line, keyword_line);
+            } else if (keywords.reference_count > 0 &&
+                       (keywords.reference[0] != reference.values[0] ||
+                        keywords.reference[1] != reference.values[1])) {
+                refuse(Cause::references_conflict, line, keyword_line);
             } else {
-                keywords.has_reference = true;
-                keywords.reference = reference.values[0];
+                keywords.reference_count = reference.count;
+                keywords.reference[0] = reference.values[0];
+                keywords.reference[1] = reference.values[1];
+                keywords.reference_line = line;
             }
         } else if (keyword == FileKeyword::two_port_data_order) {
             if (keyword_value_is(value, "12_21")) {
@@ -79,61 +161,195 @@ FileKeywords RecordReader::read_keyword_lines() {
             } else if (keyword_value_is(value, "21_12")) {
                 keywords.order_12_21 = false;
             } else {
-                keywords.refused = true;  // an order we cannot know is no order to guess
+                // An order we cannot know is no order to guess.
+                refuse(Cause::unknown_pair_order, line, keyword_line);
             }
         } else if (keyword == FileKeyword::number_of_ports) {
-            if (!is_decimal_number(value) || parse_number(value) != 2.0) keywords.refused = true;
+            if (!is_decimal_number(value) || parse_number(value) != 2.0) {
+                refuse(Cause::ports_not_two, line, keyword_line);
+            }
         } else if (keyword == FileKeyword::matrix_format) {
-            if (!keyword_value_is(value, "FULL")) keywords.refused = true;
+            if (!keyword_value_is(value, "FULL")) refuse(Cause::matrix_not_full, line, keyword_line);
         } else if (keyword == FileKeyword::mixed_mode_order) {
-            keywords.refused = true;
-        } else if (keyword == FileKeyword::ends_network_data) {
-            // Noise data or the end before any network data: the file has no records.
-            no_data_ = true;
-            break;
+            refuse(Cause::mixed_mode, line, keyword_line);
+        } else if (keyword == FileKeyword::noise_data || keyword == FileKeyword::end) {
+            // Noise data or the end before any network data: the file has no records, and
+            // noise lines must never be read as S-parameters.
+            end_ = DataEnd::elsewhere;
+            return;
         }
         // Every other keyword (version, counts, '[Network Data]', unknown ones) says nothing
         // the conversion needs.
     }
-    order_12_21_ = keywords.order_12_21;
-    return keywords;
+}
+
+bool RecordReader::read_header(FileHeader& header) {
+    header_ = &header;
+    phase_ = Phase::header;
+    bool found = false;
+    while (input_.read_line(ahead_)) {
+        if (const std::optional<std::string_view> comment = comment_text(ahead_)) {
+            read_comment(*comment);
+        } else if (is_option_line(ahead_)) {
+            header.option_line = ahead_;
+            header.option_line_number = input_.lines_read();
+            found = true;
+            break;
+        }
+    }
+    if (found) {
+        read_keyword_lines(header.keywords);
+        order_12_21_ = header.keywords.order_12_21;
+        phase_ = Phase::records;
+        // The first record, with the comments after it: they tell whether the file gives
+        // port impedances, before anything is written.
+        first_record_ = find_record();
+        first_pending_ = true;
+        header.port_impedances = impedances_expected_;
+    }
+    header_ = nullptr;
+    return found;
 }
 
 std::string_view RecordReader::next_data_record() {
-    if (no_data_) return {};
-    std::string& line = line_;
+    if (first_pending_) {
+        first_pending_ = false;
+        return first_record_;
+    }
+    return find_record();
+}
+
+std::string_view RecordReader::find_record() {
+    if (end_ != DataEnd::not_yet || problem_) return {};
     for (;;) {
-        if (has_pending_) {
-            has_pending_ = false;
-        } else if (!read_cleaned_line(input_, line)) {
+        if (!has_ahead_ && !read_ahead()) {
+            end_ = DataEnd::elsewhere;
             return {};
         }
-        const std::size_t blank = line.find(' ');
-        if (blank == std::string::npos) {
-            frequency_text_.clear();
-        } else {
-            frequency_text_.assign(line, 0, blank);
+        if (problem_) return {};
+        if (is_keyword_line(ahead_)) {
+            // A keyword line ends the data; '[Noise Data]' starts the noise block.
+            end_ = keyword_of(ahead_) == FileKeyword::noise_data ? DataEnd::noise_keyword
+                                                                 : DataEnd::elsewhere;
+            has_ahead_ = false;
+            return {};
         }
-        std::string_view rest(line);
+        std::string_view rest(ahead_);
         const double frequency = pop_number(rest);
+        const std::size_t numbers_at = ahead_.size() - rest.size();
         if (frequency == last_frequency_) {
+            const std::string_view token = std::string_view(ahead_).substr(0, ahead_.find(' '));
+            const bool zero_written = is_decimal_number(token);
             // A DC point written as a number is data, once: the first record may be at 0 Hz.
-            const bool zero_written = is_decimal_number(std::string_view(line).substr(0, blank));
-            if (!data_started_ && zero_written) {
-                data_started_ = true;
-                return rest;
+            if (!data_started_ && zero_written) return deliver(frequency, numbers_at);
+            if (data_started_ && frequency == 0.0 && !zero_written) {
+                // After data at 0 Hz a non-number ends the data as any drop does.
+                end_ = DataEnd::elsewhere;
+                has_ahead_ = false;
+                return {};
             }
-            // After data at 0 Hz a non-number (a keyword, say) ends the data as any drop does.
-            if (data_started_ && frequency == 0.0 && !zero_written) return {};
-            continue;  // a repeated frequency is dropped
+            // Four numbers at the frequency of a record of eight start a noise block, which
+            // may begin at the last S-parameter frequency.
+            if (data_started_ && count_tokens(rest) == 4 && count_tokens(numbers_) == 8) {
+                end_ = DataEnd::noise_line_ahead;
+                return {};
+            }
+            has_ahead_ = false;  // a repeated frequency is dropped
+            after_dropped_line_ = true;
+            continue;
         }
-        if (frequency > last_frequency_) {
-            last_frequency_ = frequency;
-            data_started_ = true;
-            return rest;
-        }
-        return {};  // a drop in frequency ends the data; NaN lands here too
+        if (frequency > last_frequency_) return deliver(frequency, numbers_at);
+        // A drop in frequency ends the data (NaN lands here too); after data, the line may
+        // start the noise block.
+        end_ = data_started_ ? DataEnd::noise_line_ahead : DataEnd::elsewhere;
+        return {};
     }
+}
+
+std::string_view RecordReader::deliver(double frequency, std::size_t numbers_at) {
+    last_frequency_ = frequency;
+    data_started_ = true;
+    record_.swap(ahead_);
+    has_ahead_ = false;
+    record_line_number_ = ahead_line_number_;
+    const std::string_view line(record_);
+    const std::size_t blank = line.find(' ');
+    frequency_text_ = blank == std::string_view::npos ? std::string_view{} : line.substr(0, blank);
+    numbers_ = line.substr(numbers_at);
+    if (numbers_.empty()) {
+        // A line holding only a frequency ends the data.
+        end_ = DataEnd::elsewhere;
+        return {};
+    }
+    impedances_given_ = false;
+    matrix_row_possible_ = false;
+    after_dropped_line_ = false;
+    read_ahead();  // the comments after the record, up to the next line
+    check_port_impedances();
+    if (problem_) return {};
+    return numbers_;
+}
+
+void RecordReader::check_port_impedances() {
+    if (first_record_line_number_ == 0) {
+        // The first record decides whether the file gives them.
+        first_record_line_number_ = record_line_number_;
+        impedances_expected_ = impedances_given_;
+        return;
+    }
+    if (problem_) return;
+    if (impedances_expected_ && !impedances_given_) {
+        problem_ = failure_of(Cause::port_impedance_missing, FileRole::none, record_line_number_);
+    } else if (!impedances_expected_ && impedances_given_) {
+        problem_ = failure_of(Cause::port_impedance_unexpected, FileRole::none,
+                              impedances_line_number_);
+        problem_.other_line = first_record_line_number_;
+    }
+}
+
+bool RecordReader::next_record(int pairs, DataRecord& record) {
+    const std::string_view numbers = next_data_record();
+    if (numbers.empty()) return false;
+    record.frequency = last_frequency_;
+    take_pairs(numbers, pairs, order_12_21_, record);
+    return true;
+}
+
+bool RecordReader::next_noise_line(NoiseLine& noise) {
+    if (!data_started_ || problem_ || first_pending_) return false;
+    if (end_ != DataEnd::noise_line_ahead && end_ != DataEnd::noise_keyword) return false;
+    phase_ = Phase::noise;
+    if ((!has_ahead_ && !read_ahead()) || !take_noise_line(noise)) {
+        // Whatever ends the block ends the reading: nothing after it is read.
+        end_ = DataEnd::noise_over;
+        return false;
+    }
+    has_ahead_ = false;
+    return true;
+}
+
+bool RecordReader::take_noise_line(NoiseLine& noise) {
+    const std::string_view line(ahead_);
+    if (is_keyword_line(line)) return false;
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) return false;
+    const std::string_view token = line.substr(0, blank);
+    if (!is_decimal_number(token)) return false;
+    const double frequency = parse_number(token);
+    double values[4];
+    if (take_numbers(line.substr(blank), values) != 4) return false;
+    const bool in_ohms = end_ == DataEnd::noise_keyword;
+    if (noise_started_) {
+        if (!(frequency > last_noise_frequency_)) return false;
+    } else if (in_ohms && !(frequency <= last_frequency_)) {
+        return false;
+    }
+    noise_started_ = true;
+    last_noise_frequency_ = frequency;
+    noise.frequency_text = token;
+    noise.parameters = {values[0], values[1], values[2], values[3]};
+    noise.resistance_in_ohms = in_ohms;
+    return true;
 }
 
 void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecord& record) {
@@ -152,14 +368,6 @@ void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecor
         record.tokens += numbers.empty() ? 0 : 1;
         pair.im = pop_number(numbers);
     }
-}
-
-bool RecordReader::next_record(int pairs, DataRecord& record) {
-    const std::string_view numbers = next_data_record();
-    if (numbers.empty()) return false;
-    record.frequency = last_frequency_;
-    take_pairs(numbers, pairs, order_12_21_, record);
-    return true;
 }
 
 bool holds_only_s11_and_s21(const DataRecord& record) { return record.tokens <= 5; }
@@ -185,9 +393,16 @@ void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort
     s.s12 = record.pairs[1];
 }
 
-bool TwoPortReader::next_two_port_text(TwoPortText& text, RecordPairing& pairing) {
+bool TwoPortReader::next_two_port_text(TwoPortText& text) {
     text.forward = forward_.next_data_record();
-    if (text.forward.empty()) return false;
+    if (text.forward.empty()) {
+        if (forward_.problem()) {
+            problem_ = forward_.problem();
+            problem_.file = FileRole::forward;
+        }
+        return false;
+    }
+    text.impedances = forward_.port_impedances();
     if (reverse_ == nullptr) {
         text.reverse = {};
         text.frequency_text = forward_.frequency_text();
@@ -196,16 +411,27 @@ bool TwoPortReader::next_two_port_text(TwoPortText& text, RecordPairing& pairing
     text.reverse = reverse_->next_data_record();
     // Data of two different frequencies must never be combined into one two-port.
     if (text.reverse.empty() || reverse_->last_frequency() != forward_.last_frequency()) {
-        pairing = RecordPairing::mismatched;
+        if (reverse_->problem()) {
+            problem_ = reverse_->problem();
+        } else if (text.reverse.empty()) {
+            problem_ = failure_of(Cause::reverse_record_missing, FileRole::reverse, 0,
+                                  std::string(forward_.frequency_text()));
+        } else {
+            problem_ = failure_of(Cause::reverse_frequency_differs, FileRole::reverse,
+                                  reverse_->line_number(), std::string(reverse_->frequency_text()));
+            problem_.other = std::string(forward_.frequency_text());
+        }
+        problem_.file = FileRole::reverse;
+        problem_.other_line = forward_.line_number();
         return false;
     }
     text.frequency_text = reverse_->frequency_text();
     return true;
 }
 
-bool TwoPortReader::next_two_port(TwoPort& s, RecordPairing& pairing) {
+bool TwoPortReader::next_two_port(TwoPort& s) {
     TwoPortText text;
-    if (!next_two_port_text(text, pairing)) return false;
+    if (!next_two_port_text(text)) return false;
     take_two_port(text, layout(), s);
     return true;
 }

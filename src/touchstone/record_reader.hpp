@@ -1,11 +1,16 @@
-// Data records of the input files, one at a time, in rising frequency order.
+// Data records of the input files, one at a time, in rising frequency order, with what the
+// file states around them: its header, keyword lines, port impedance comments and noise block.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "network/complex.hpp"
+#include "network/noise.hpp"
+#include "network/port_renormalise.hpp"
 #include "network/renormalise.hpp"
+#include "support/failure.hpp"
 #include "support/file_slots.hpp"
 
 namespace tavrin {
@@ -15,12 +20,25 @@ namespace tavrin {
 struct FileKeywords {
     // '[Two-Port Data Order] 12_21': each line holds S11, S12, S21, S22.
     bool order_12_21 = false;
-    // '[Reference]' named one impedance for both ports.
-    bool has_reference = false;
-    double reference = 0.0;
-    // Something the conversion cannot honour: two different references, a port count other
-    // than 2, a matrix format other than Full, mixed-mode data, an unknown pair order.
-    bool refused = false;
+    // '[Reference]': one impedance for both ports, or one per port.
+    int reference_count = 0;
+    double reference[2] = {0.0, 0.0};
+    long long reference_line = 0;
+    // The first keyword asking for what the conversion cannot honour: different references
+    // in two '[Reference]' lines, a port count other than 2, a matrix format other than Full,
+    // mixed-mode data, an unknown pair order.
+    Failure refusal;
+};
+
+// Everything a file says before its first data record, and whether its records carry port
+// impedance comments (known from the first record's).
+struct FileHeader {
+    std::string option_line;  // as read
+    long long option_line_number = 0;
+    FileKeywords keywords;
+    bool not_renormalized = false;        // a comment says the data is for the ports' own Z
+    std::optional<WaveDefinition> waves;  // a comment names the wave definition
+    bool port_impedances = false;
 };
 
 // One data line taken apart: the frequency, and the pairs as the file writes them, always in
@@ -38,12 +56,14 @@ struct DataRecord {
 void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecord& record);
 
 // A two-port's records before their numbers are read: the frequency token written out, the
-// forward record's numbers text and, in two-file mode, the reverse record's (else empty).
+// forward record's numbers text and, in two-file mode, the reverse record's (else empty), and
+// the port impedances the forward record's comments give (where the file has them).
 // Views into the readers' lines, or into a copy of them.
 struct TwoPortText {
     std::string_view frequency_text;
     std::string_view forward;
     std::string_view reverse;
+    PortImpedances impedances;
 };
 
 // How to read a TwoPortText: one file or two, and each file's pair order.
@@ -58,50 +78,108 @@ struct TwoPortLayout {
 // reverse text.
 void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s);
 
-// Whether the last two-file record found its reverse record at the same frequency.
-enum class RecordPairing { paired, mismatched };
-
 // A line that stops before S12's second number holds only S11 and S21: it describes a
 // symmetrical, reciprocal device, so S12 := S21 and S22 := S11. Written zeros are data.
 bool holds_only_s11_and_s21(const DataRecord& record);
 void fill_symmetrical(TwoPort& s);
 
-// The data records of one input file, read once from front to back after its option line.
+// One line of a noise block: its frequency token as written and its four numbers.
+struct NoiseLine {
+    std::string_view frequency_text;
+    NoiseParameters parameters;
+    // Given in a '[Noise Data]' block of a Touchstone 2.0 file, where Rn is in ohms.
+    bool resistance_in_ohms = false;
+};
+
+// The records of one input file, read once from front to back. Each record's following comment
+// lines are read with it, for the port impedances a field solver writes there, so the reader
+// always holds the next non-empty line read ahead.
 class RecordReader {
 public:
     explicit RecordReader(InputSlot& input) : input_(input) {}
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
 
-    // Reads the lines after the option line up to the first data line, which is kept for the
-    // next call of next_data_record: keyword lines are read for their values, blank and
-    // comment lines skipped, and '[Reference]' values continued on later lines consumed.
-    FileKeywords read_keyword_lines();
+    // Reads up to the option line (the first line whose first character other than blanks and
+    // tabs is '#'), the keyword lines after it, and the first record with its comments, which
+    // next_data_record then gives. False when the file has no option line.
+    bool read_header(FileHeader& header);
 
     // The numbers after the frequency of the next record, or the empty text when there is
-    // none: end of file, a drop in frequency, a keyword line, or a line holding only a
-    // frequency. The view lives until the next call.
+    // none: end of file, a drop in frequency, a keyword line, a line holding only a frequency,
+    // the start of a noise block, or a problem() with the record's port impedances. The view
+    // lives until the next call.
     std::string_view next_data_record();
 
     // The next record with its first `pairs` pairs (in S11, S21, S12, S22 order) read as
     // numbers; false where next_data_record gives the empty text.
     bool next_record(int pairs, DataRecord& record);
 
-    // Frequency token of the non-empty line read last, as cleaned.
-    const std::string& frequency_text() const { return frequency_text_; }
+    // Once the records have ended: the lines of the noise block that follows them, one by one,
+    // renormalisable; false when there are no more. A file without records has none, and a
+    // '[Noise Data]' block starting above the last record's frequency is left out, since a
+    // version 1 file, which finds its noise block by the drop in frequency, cannot hold it.
+    bool next_noise_line(NoiseLine& noise);
+
+    // Frequency token of the record last delivered, as cleaned.
+    std::string_view frequency_text() const { return frequency_text_; }
     double last_frequency() const { return last_frequency_; }
+    // Line number of the record last delivered, or of the line the data ended at.
+    long long line_number() const { return record_line_number_; }
+    // The port impedances given for the record last delivered.
+    const PortImpedances& port_impedances() const { return impedances_; }
     // Whether '[Two-Port Data Order] 12_21' came before the data.
     bool order_12_21() const { return order_12_21_; }
+    // Why the data ended early, if it did.
+    const Failure& problem() const { return problem_; }
 
 private:
+    enum class Phase { header, records, noise };
+    enum class DataEnd {
+        not_yet,
+        elsewhere,         // end of file, a keyword, a non-number: nothing follows
+        noise_line_ahead,  // the line read ahead may start a version 1 noise block
+        noise_keyword,     // '[Noise Data]': noise lines in ohms follow
+        noise_over,
+    };
+
+    bool read_ahead();
+    void read_comment(std::string_view raw_line);
+    void read_keyword_lines(FileKeywords& keywords);
+    std::string_view find_record();
+    std::string_view deliver(double frequency, std::size_t numbers_at);
+    void check_port_impedances();
+    bool take_noise_line(NoiseLine& noise);
+
     InputSlot& input_;
+    Phase phase_ = Phase::records;
+    DataEnd end_ = DataEnd::not_yet;
+    // The record last delivered, and the non-empty cleaned line read after it.
+    std::string record_;
+    std::string ahead_;
+    bool has_ahead_ = false;
+    long long record_line_number_ = 0;
+    long long ahead_line_number_ = 0;
+    std::string_view numbers_;
+    std::string_view frequency_text_;
+    std::string_view first_record_;  // read with the header, and not yet given while
+    bool first_pending_ = false;     // this holds
     double last_frequency_ = 0.0;
-    bool data_started_ = false;  // a record has been delivered
-    bool no_data_ = false;       // a keyword ended the file before any record
-    bool has_pending_ = false;   // line_ holds a cleaned line not yet looked at
+    bool data_started_ = false;   // a record has been delivered
     bool order_12_21_ = false;
-    std::string line_;
-    std::string frequency_text_;
+    FileHeader* header_ = nullptr;  // while the header is read
+    // Port impedance comments: whether the records carry them (as the first does), and the
+    // ones read after the record last delivered.
+    bool impedances_expected_ = false;
+    bool impedances_given_ = false;
+    bool matrix_row_possible_ = false;  // the comment read last was a port impedance line
+    bool after_dropped_line_ = false;
+    long long impedances_line_number_ = 0;
+    long long first_record_line_number_ = 0;
+    PortImpedances impedances_;
+    double last_noise_frequency_ = 0.0;
+    bool noise_started_ = false;
+    Failure problem_;
 };
 
 // Two-ports from one complete file (reverse null), or from a forward and a reverse file.
@@ -113,27 +191,37 @@ public:
     // The next two-port, S11, S21, S12, S22 as the files write them; false at the end of the
     // forward data. One file: a line, filled when it holds only S11 and S21. Two files: S11
     // and S21 from the forward record, S22 and S12 from the reverse record of the same
-    // frequency; a reverse file without it sets pairing to mismatched.
-    bool next_two_port(TwoPort& s, RecordPairing& pairing);
+    // frequency; a reverse file without it is a problem().
+    bool next_two_port(TwoPort& s);
 
     // The same records before their numbers are read: what next_two_port takes apart. The
     // views live until the next call.
-    bool next_two_port_text(TwoPortText& text, RecordPairing& pairing);
+    bool next_two_port_text(TwoPortText& text);
+
+    // The forward file's noise block, once the two-ports have ended.
+    bool next_noise_line(NoiseLine& noise) { return forward_.next_noise_line(noise); }
 
     // The frequency token of the last two-port: in two-file mode the reverse file's.
-    const std::string& frequency_text() const {
+    std::string_view frequency_text() const {
         return (reverse_ != nullptr ? *reverse_ : forward_).frequency_text();
     }
+    // The forward record's line, for telling where a record's values were refused.
+    long long line_number() const { return forward_.line_number(); }
 
-    // How the texts are read; known once the keyword lines have been read.
+    // How the texts are read; known once the headers have been read.
     TwoPortLayout layout() const {
         return {reverse_ == nullptr, forward_.order_12_21(),
                 reverse_ != nullptr && reverse_->order_12_21()};
     }
 
+    // Why the two-ports ended early, if they did: a reader's problem, or a pair that does not
+    // match (with the file it concerns set).
+    const Failure& problem() const { return problem_; }
+
 private:
     RecordReader& forward_;
     RecordReader* reverse_;
+    Failure problem_;
 };
 
 }  // namespace tavrin

@@ -45,7 +45,6 @@ TEST(CommandLine, EveryFailureEndsWithStatusOneAndLeavesWhatTheTableSays) {
         {"impedance 1e400", {"a", "b"}, {"a", "b", "c", "1e400"}, true},
         {"impedance empty", {"a", "b"}, {"a", "b", "c", ""}, true},
         {"forward has no option line", {"a=! x\n1 2 3\n", "b"}, {"a", "b", "c", "75"}, true},
-        {"option line after a blank", {"a= # GHZ S RI R 50\n1 2 3\n"}, {"a", "a", "c", "75"}, true},
         {"reverse has no option line", {"a", "b=1 2 3\n"}, {"a", "b", "c", "75"}, true},
         {"forward empty", {"a=", "b"}, {"a", "b", "c", "75"}, true},
         {"old impedance 0", {"a=# GHZ S RI R 0\n1 2 3\n"}, {"a", "a", "c", "75"}, true},

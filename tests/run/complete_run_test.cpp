@@ -221,7 +221,14 @@ TEST(CompleteRun, RefusesDataItCannotRenormaliseHonestly) {
         {"impedance parameters", "# GHZ Z RI R 50\n" + data, ""},
         {"admittance parameters", "# ghz y ma\n" + data, ""},
         {"a forward file of hybrid parameters", "# GHZ H RI R 50\n" + data, "# GHZ S RI R 50\n" + data},
-        {"two different references", "# GHZ S RI\n[Reference] 50 75\n" + data, ""},
+        {"three references after R", "# GHZ S RI R 50 75 100\n" + data, ""},
+        {"a port's reference of 0", "# GHZ S RI R 50 0\n" + data, ""},
+        {"data not renormalized, no reference stated",
+         "! Data is not renormalized\n# GHZ S RI\n" + data, ""},
+        {"forward and reverse for different references", "# GHZ S RI R 50\n" + data,
+         "# GHZ S RI R 75\n" + data},
+        {"a reference per port in two-file mode", "# GHZ S RI R 50 75\n" + data,
+         "# GHZ S RI R 50\n" + data},
         {"three ports", "# GHZ S RI\n[Number of Ports] 3\n" + data, ""},
         {"a reverse file with a lower matrix", "# GHZ S RI\n" + data,
          "# GHZ S RI\n[Matrix Format] Lower\n" + data},
@@ -236,12 +243,12 @@ TEST(CompleteRun, RefusesDataItCannotRenormaliseHonestly) {
 }
 
 TEST(CompleteRun, TheDataEndsWhereTheFrequencyDrops) {
-    const Conversion noise = convert(
+    const Conversion sweeps = convert(
         "# HZ S RI R 50\n100 0.1 0 0.2 0 0.2 0 0.1 0\n200 0.1 0 0.2 0 0.2 0 0.1 0\n"
-        "! noise parameters\n100 0.5 0.3 25 0.2\n200 0.6 0.3 30 0.2\n",
+        "! a second sweep\n100 0.1 0 0.2 0 0.2 0 0.1 0\n200 0.1 0 0.2 0 0.2 0 0.1 0\n",
         "", "50");
-    EXPECT_EQ(noise.status, 0);
-    EXPECT_EQ(output_lines(noise.output).size(), 3u);
+    EXPECT_EQ(sweeps.status, 0);
+    EXPECT_EQ(output_lines(sweeps.output).size(), 3u);
 
     const Conversion negative = convert("# GHZ S RI R 50\n-1 0.1 0.2 0.3 0.4\n1 0.1 0.2 0.3 0.4\n", "", "75");
     EXPECT_EQ(negative.status, 0);

@@ -1,5 +1,5 @@
-// End-to-end: --help, -h, --version and -V as the one argument, and every other single
-// argument still opening the dialogue.
+// End-to-end: --help, -h, --version and -V, alone or among other options, and argument lists
+// without options still opening the dialogue.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -132,11 +132,10 @@ TEST(HelpAndVersion, AnAnswerThatCannotBeWrittenIsAFailure) {
     }
 }
 
-TEST(HelpAndVersion, EveryOtherSingleArgumentAndEveryOtherCountStillOpenTheDialogue) {
+TEST(HelpAndVersion, AnyArgumentListWithoutOptionsStillOpensTheDialogue) {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"-v"}, std::vector<std::string>{"--HELP"},
-          std::vector<std::string>{"help"}, std::vector<std::string>{"--help", "-h"},
-          std::vector<std::string>{"-V", "x", "y"}}) {
+         {std::vector<std::string>{"help"}, std::vector<std::string>{"amp", "-v"},
+          std::vector<std::string>{"amp", "amp", "out", "75", "-v"}}) {
         ScratchDir dir;
         dir.write("amp.s2p", amplifier);
         const auto result = test::run_tool(dir, arguments, answers);
@@ -144,6 +143,31 @@ TEST(HelpAndVersion, EveryOtherSingleArgumentAndEveryOtherCountStillOpenTheDialo
         EXPECT_EQ(without_cr(result.printed).rfind("Enter filename without .s2p", 0), 0u)
             << arguments[0];
         EXPECT_EQ(dir.read("out.s2p").rfind("# GHZ S RI R 75\r\n", 0), 0u) << arguments[0];
+    }
+}
+
+TEST(HelpAndVersion, HelpOrVersionAmongOptionsIsAnsweredWhateverElseIsGiven) {
+    const std::string version_line = std::string("tavrin ") + TAVRIN_VERSION + "\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        bool version;
+    };
+    for (const Case& c : {Case{{"-v", "--help"}, false}, Case{{"--help", "a", "b", "c", "75"}, false},
+                          Case{{"--bogus", "-h"}, false}, Case{{"-V", "x", "y"}, true},
+                          Case{{"--verbose", "--version", "a", "a", "out", "75"}, true}}) {
+        ScratchDir dir;
+        dir.write("amp.s2p", amplifier);
+        const std::string tool = test::private_tool(dir);
+        const std::vector<std::string> before = names_in(dir);
+        const Printed printed = run_apart(dir, tool, c.arguments);
+        EXPECT_EQ(printed.status, 0) << c.arguments[0];
+        EXPECT_EQ(printed.err, "") << c.arguments[0];
+        EXPECT_EQ(names_in(dir), before) << c.arguments[0];
+        if (c.version) {
+            EXPECT_EQ(printed.out, version_line) << c.arguments[0];
+        } else {
+            EXPECT_EQ(printed.out.rfind("Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE\n", 0), 0u);
+        }
     }
 }
 

@@ -21,7 +21,7 @@ std::vector<Delivered> read_all(const std::string& contents, int limit = 20) {
     std::vector<Delivered> out;
     for (int i = 0; i < limit; ++i) {
         const std::string_view record = reader.next_data_record();
-        out.push_back({std::string(record), reader.frequency_text()});
+        out.push_back({std::string(record), std::string(reader.frequency_text())});
         if (record.empty()) break;
     }
     return out;
@@ -64,21 +64,10 @@ TEST(RecordReader, DeliversRecordsInRisingFrequencyOrder) {
 }
 
 TEST(RecordReader, KeepsTheFrequencyTokenAsWritten) {
-    const auto all = read_all("1.5E9 a\n2,0e9\tb\n3\n");
+    const auto all = read_all("1.5E9 a\n2,0e9\tb\n");
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].frequency, "1.5E9");
     EXPECT_EQ(all[1].frequency, "2.0e9");
-    EXPECT_EQ(all[2].frequency, "");  // a line with no blank leaves no token
-}
-
-TEST(RecordReader, DroppedLineStillSetsTheFrequencyTextBriefly) {
-    InputSlot input;
-    input.open_memory("1 a\n1 b\n");
-    RecordReader reader(input);
-    EXPECT_EQ(reader.next_data_record(), "a");
-    EXPECT_EQ(reader.next_data_record(), "");
-    EXPECT_EQ(reader.frequency_text(), "1");
-    EXPECT_EQ(reader.last_frequency(), 1.0);
 }
 
 TEST(TwoPortReader, PairsForwardAndReverseRecordsByFrequency) {
@@ -86,18 +75,17 @@ TEST(TwoPortReader, PairsForwardAndReverseRecordsByFrequency) {
         const char* name;
         std::string reverse;
         int two_ports;  // delivered before the end
-        RecordPairing pairing;
+        Cause problem;
     };
     const std::string forward = "1 11 0 21 0\n2 11 0 21 0\n3 11 0 21 0\n";
     const std::vector<Case> cases = {
-        {"the same frequencies", "1 22 0 12 0\n2.0 22 0 12 0\n3e0 22 0 12 0\n", 3,
-         RecordPairing::paired},
+        {"the same frequencies", "1 22 0 12 0\n2.0 22 0 12 0\n3e0 22 0 12 0\n", 3, Cause::none},
         {"a longer reverse file", "1 22 0 12 0\n2 22 0 12 0\n3 22 0 12 0\n4 22 0 12 0\n", 3,
-         RecordPairing::paired},
-        {"a shorter reverse file", "1 22 0 12 0\n", 1, RecordPairing::mismatched},
-        {"a missing frequency", "1 22 0 12 0\n3 22 0 12 0\n", 1, RecordPairing::mismatched},
-        {"another frequency", "1 22 0 12 0\n2.5 22 0 12 0\n", 1, RecordPairing::mismatched},
-        {"a frequency drop", "1 22 0 12 0\n0.5 22 0 12 0\n", 1, RecordPairing::mismatched},
+         Cause::none},
+        {"a shorter reverse file", "1 22 0 12 0\n", 1, Cause::reverse_record_missing},
+        {"a missing frequency", "1 22 0 12 0\n3 22 0 12 0\n", 1, Cause::reverse_frequency_differs},
+        {"another frequency", "1 22 0 12 0\n2.5 22 0 12 0\n", 1, Cause::reverse_frequency_differs},
+        {"a frequency drop", "1 22 0 12 0\n0.5 22 0 12 0\n", 1, Cause::reverse_record_missing},
     };
     for (const Case& c : cases) {
         InputSlot forward_input;
@@ -108,9 +96,8 @@ TEST(TwoPortReader, PairsForwardAndReverseRecordsByFrequency) {
         RecordReader reverse_records(reverse_input);
         TwoPortReader reader(forward_records, &reverse_records);
         TwoPort s;
-        RecordPairing pairing = RecordPairing::paired;
         int count = 0;
-        while (reader.next_two_port(s, pairing)) {
+        while (reader.next_two_port(s)) {
             ++count;
             EXPECT_EQ(s.s11.re, 11) << c.name;
             EXPECT_EQ(s.s21.re, 21) << c.name;
@@ -120,55 +107,76 @@ TEST(TwoPortReader, PairsForwardAndReverseRecordsByFrequency) {
             EXPECT_EQ(reader.frequency_text(), reverse_records.frequency_text()) << c.name;
         }
         EXPECT_EQ(count, c.two_ports) << c.name;
-        EXPECT_EQ(pairing, c.pairing) << c.name;
+        EXPECT_EQ(reader.problem().cause, c.problem) << c.name;
+        if (c.problem != Cause::none) {
+            EXPECT_EQ(reader.problem().file, FileRole::reverse) << c.name;
+            EXPECT_EQ(reader.problem().other_line, 2) << c.name;  // the forward record's line
+        }
     }
 }
 
-// A Touchstone 2.0 file after its option line: keyword lines, then the data.
+// A file from its option line on: keyword lines, then the data.
 struct KeywordCase {
     const char* name;
     std::string file;
-    FileKeywords expected;
+    bool order_12_21;
+    int reference_count;
+    double reference[2];
+    Cause refusal;
     std::vector<std::string> records;  // what next_data_record gives afterwards
 };
 
 TEST(RecordReader, ReadsKeywordLinesBeforeTheData) {
-    const FileKeywords none;
-    FileKeywords reordered;
-    reordered.order_12_21 = true;
-    FileKeywords at_75;
-    at_75.has_reference = true;
-    at_75.reference = 75;
-    FileKeywords refused;
-    refused.refused = true;
+    const Cause none = Cause::none;
     const std::vector<KeywordCase> cases = {
-        {"version 1 data", "! c\n\n1 a\n2 b\n", none, {"a", "b", ""}},
-        {"skipped keywords", "[Number of Ports] 2\n[Number of Frequencies] 2\n[Network Data]\n1 a\n",
+        {"version 1 data", "! c\n\n1 a\n2 b\n", false, 0, {0, 0}, none, {"a", "b", ""}},
+        {"skipped keywords",
+         "[Number of Ports] 2\n[Number of Frequencies] 2\n[Network Data]\n1 a\n", false, 0, {0, 0},
          none, {"a", ""}},
-        {"pair order, any case and blanks", "[two-port  data order] 12_21\n1 a\n", reordered, {"a", ""}},
-        {"the usual pair order", "[Two-Port Data Order] 21_12\n1 a\n", none, {"a", ""}},
-        {"one reference for both ports", "[Reference] 75\n[Network Data]\n1 a\n", at_75, {"a", ""}},
-        {"two equal references", "[Reference] 75 75.0\n1 a\n", at_75, {"a", ""}},
-        {"references continued on later lines", "[Reference]\n75 ! port 1\n\n75\n1 a\n", at_75,
+        {"pair order, any case and blanks", "[two-port  data order] 12_21\n1 a\n", true, 0, {0, 0},
+         none, {"a", ""}},
+        {"the usual pair order", "[Two-Port Data Order] 21_12\n1 a\n", false, 0, {0, 0}, none,
          {"a", ""}},
-        {"different references", "[Reference] 50 75\n1 a\n", refused, {"a", ""}},
-        {"a reference on too many values", "[Reference] 50\n1 a b\n2 c\n", refused, {"c", ""}},
-        {"three ports", "[Number of Ports] 3\n1 a\n", refused, {"a", ""}},
-        {"a triangular matrix", "[Matrix Format] Lower\n1 a\n", refused, {"a", ""}},
-        {"mixed-mode data", "[Mixed-Mode Order] D2,1 C2,1\n1 a\n", refused, {"a", ""}},
-        {"an unknown pair order", "[Two-Port Data Order] 12-21\n1 a\n", refused, {"a", ""}},
-        {"noise data before any network data", "[Noise Data]\n1 a b c d\n", none, {""}},
-        {"a keyword after the data ends it", "[Network Data]\n1 a\n[End]\n2 b\n", none, {"a", ""}},
+        {"one reference for both ports", "[Reference] 75\n[Network Data]\n1 a\n", false, 1,
+         {75, 75}, none, {"a", ""}},
+        {"two equal references", "[Reference] 75 75.0\n1 a\n", false, 2, {75, 75}, none, {"a", ""}},
+        {"references continued on later lines", "[Reference]\n75 ! port 1\n\n50\n1 a\n", false, 2,
+         {75, 50}, none, {"a", ""}},
+        {"a reference per port", "[Reference] 50 75\n1 a\n", false, 2, {50, 75}, none, {"a", ""}},
+        {"a second reference that differs", "[Reference] 50 50\n[Reference] 75 75\n1 a\n", false, 2,
+         {50, 50}, Cause::references_conflict, {"a", ""}},
+        {"a reference on too many values", "[Reference] 50\n1 a b\n2 c\n", false, 0, {0, 0},
+         Cause::reference_count, {"c", ""}},
+        {"three ports", "[Number of Ports] 3\n1 a\n", false, 0, {0, 0}, Cause::ports_not_two,
+         {"a", ""}},
+        {"a triangular matrix", "[Matrix Format] Lower\n1 a\n", false, 0, {0, 0},
+         Cause::matrix_not_full, {"a", ""}},
+        {"mixed-mode data", "[Mixed-Mode Order] D2,1 C2,1\n1 a\n", false, 0, {0, 0},
+         Cause::mixed_mode, {"a", ""}},
+        {"an unknown pair order", "[Two-Port Data Order] 12-21\n1 a\n", false, 0, {0, 0},
+         Cause::unknown_pair_order, {"a", ""}},
+        {"noise data before any network data", "[Noise Data]\n1 a b c d\n", false, 0, {0, 0}, none,
+         {""}},
+        {"a keyword after the data ends it", "[Network Data]\n1 a\n[End]\n2 b\n", false, 0, {0, 0},
+         none, {"a", ""}},
     };
     for (const KeywordCase& c : cases) {
         InputSlot input;
-        input.open_memory(c.file);
+        input.open_memory("# GHz S RI\n" + c.file);
         RecordReader reader(input);
-        const FileKeywords got = reader.read_keyword_lines();
-        EXPECT_EQ(got.order_12_21, c.expected.order_12_21) << c.name;
-        EXPECT_EQ(got.has_reference, c.expected.has_reference) << c.name;
-        EXPECT_EQ(got.reference, c.expected.reference) << c.name;
-        EXPECT_EQ(got.refused, c.expected.refused) << c.name;
+        FileHeader header;
+        ASSERT_TRUE(reader.read_header(header)) << c.name;
+        const FileKeywords& got = header.keywords;
+        EXPECT_EQ(got.order_12_21, c.order_12_21) << c.name;
+        EXPECT_EQ(got.reference_count, c.reference_count) << c.name;
+        EXPECT_EQ(got.reference[0], c.reference[0]) << c.name;
+        EXPECT_EQ(got.reference[1], c.reference[1]) << c.name;
+        EXPECT_EQ(got.refusal.cause, c.refusal) << c.name;
+        if (c.refusal != none) {
+            // The option line is line 1; the second '[Reference]' is line 3.
+            const long long refused_line = c.refusal == Cause::references_conflict ? 3 : 2;
+            EXPECT_EQ(got.refusal.line, refused_line) << c.name;
+        }
         std::vector<std::string> records;
         for (int i = 0; i < 10; ++i) {
             records.emplace_back(reader.next_data_record());
@@ -187,19 +195,20 @@ TEST(RecordReader, RecordsComeInS11S21S12S22OrderWithTheirTokenCount) {
         int tokens;
     };
     const std::vector<Case> cases = {
-        {"as written", "1 1 2 3 4 5 6 7 8 9\n", 4, {1, 2, 3, 4, 5, 6, 7, 8}, 8},
-        {"a short line", "1 1 2 3 4 5\n", 4, {1, 2, 3, 4, 5, 0, 0, 0}, 5},
-        {"two pairs of four", "1 1 2 3 4 5 6 7 8\n", 2, {1, 2, 3, 4, 0, 0, 0, 0}, 4},
-        {"12_21 order", "[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 4,
+        {"as written", "#\n1 1 2 3 4 5 6 7 8 9\n", 4, {1, 2, 3, 4, 5, 6, 7, 8}, 8},
+        {"a short line", "#\n1 1 2 3 4 5\n", 4, {1, 2, 3, 4, 5, 0, 0, 0}, 5},
+        {"two pairs of four", "#\n1 1 2 3 4 5 6 7 8\n", 2, {1, 2, 3, 4, 0, 0, 0, 0}, 4},
+        {"12_21 order", "# S RI\n[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 4,
          {1, 2, 5, 6, 3, 4, 7, 8}, 8},
-        {"12_21 order, first two pairs", "[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 2,
+        {"12_21 order, first two pairs", "# S RI\n[Two-Port Data Order] 12_21\n1 1 2 3 4 5 6 7 8\n", 2,
          {1, 2, 5, 6, 3, 4, 0, 0}, 6},
     };
     for (const Case& c : cases) {
         InputSlot input;
         input.open_memory(c.file);
         RecordReader reader(input);
-        reader.read_keyword_lines();
+        FileHeader header;
+        ASSERT_TRUE(reader.read_header(header)) << c.name;
         DataRecord record;
         ASSERT_TRUE(reader.next_record(c.pairs, record)) << c.name;
         EXPECT_EQ(record.frequency, 1.0) << c.name;

@@ -1,0 +1,49 @@
+// Renormalisation from references that differ between the ports, or that are complex and change
+// with frequency (a field solver's port impedances), to one new real reference at both ports.
+#pragma once
+
+#include <string_view>
+
+#include "network/renormalise.hpp"
+#include "network/wide_complex.hpp"
+
+namespace tavrin {
+
+// How waves are defined at a port of complex reference impedance Z. They coincide for a real Z.
+//   traveling: a = (V + Z I) / (2 sqrt Z), b = (V - Z I) / (2 sqrt Z), principal square root;
+//   power (Kurokawa): a = (V + Z I) / (2 sqrt Re Z), b = (V - conj(Z) I) / (2 sqrt Re Z);
+//   pseudo (Marks and Williams): a, b = sqrt(Re Z) / (2 |Z|) (V +- Z I).
+enum class WaveDefinition { traveling, power, pseudo };
+
+// "traveling", "power" or "pseudo".
+std::string_view wave_definition_name(WaveDefinition waves);
+
+// The reference impedance of each port, in ohms.
+struct PortImpedances {
+    Complex port1;
+    Complex port2;
+};
+
+// Whether waves of that definition exist for these references and the new real reference n:
+// finite and not zero; power and pseudo waves also need Re Z > 0, traveling waves Z != -n.
+bool references_usable(const PortImpedances& z, WaveDefinition waves, double n);
+
+// S' = L (S - G)(I - Gamma S)^-1 R^-1 with diagonal L, R, G, Gamma, which needs no impedance
+// matrix (a thru, where I - S is singular, stays a thru). Per port i:
+//   traveling: Gamma_i = G_i = (n - Z_i)/(n + Z_i), L_i = R_i = (Z_i + n)/(2 sqrt(Z_i) sqrt(n));
+//   pseudo:    the same Gamma_i and G_i, L_i = R_i = sqrt(n/Re Z_i) (|Z_i|/n)(Z_i + n)/(2 Z_i);
+//   power:     Gamma_i = (n - Z_i)/(n + conj Z_i), G_i = conj Gamma_i,
+//              R_i = (n + conj Z_i)/(2 sqrt(n Re Z_i)), L_i = conj R_i.
+// Held as the factors the four elements need, computed once per set of references.
+struct PortRenormalisation {
+    WideComplex gamma[2];
+    WideComplex shift[2];      // G
+    WideComplex scale[2][2];   // L_i / R_j, the off-diagonal ones times (1 - G_j Gamma_j)
+};
+
+PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition waves, double n);
+
+// In long double throughout; each result component is rounded to double once, when stored.
+void renormalise_ports(const TwoPort& s, const PortRenormalisation& c, TwoPort& result);
+
+}  // namespace tavrin

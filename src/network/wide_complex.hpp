@@ -1,0 +1,60 @@
+// Complex numbers held in long double from start to end, for the computations that are rounded
+// to double only once, when their result is written: renormalisation from per-port or complex
+// references, and noise parameters.
+//
+// Written out rather than taken from std::complex: its division and square root come from the
+// C library, which differs between platforms, and the output must be the same bytes everywhere.
+#pragma once
+
+#include <cmath>
+
+#include "network/complex.hpp"
+
+namespace tavrin {
+
+struct WideComplex {
+    long double re = 0.0L;
+    long double im = 0.0L;
+};
+
+inline WideComplex widen(const Complex& z) { return {z.re, z.im}; }
+
+// The one rounding of each component, when a result is stored.
+inline Complex narrow(const WideComplex& z) {
+    return {static_cast<double>(z.re), static_cast<double>(z.im)};
+}
+
+inline WideComplex operator+(const WideComplex& a, const WideComplex& b) {
+    return {a.re + b.re, a.im + b.im};
+}
+
+inline WideComplex operator-(const WideComplex& a, const WideComplex& b) {
+    return {a.re - b.re, a.im - b.im};
+}
+
+inline WideComplex operator*(const WideComplex& a, const WideComplex& b) {
+    return {(a.re * b.re) - (a.im * b.im), (a.re * b.im) + (a.im * b.re)};
+}
+
+inline WideComplex operator*(long double a, const WideComplex& b) { return {a * b.re, a * b.im}; }
+
+// Textbook quotient: operands that come from doubles cannot overflow the extended range here.
+inline WideComplex operator/(const WideComplex& a, const WideComplex& b) {
+    const long double den = (b.re * b.re) + (b.im * b.im);
+    return {((a.re * b.re) + (a.im * b.im)) / den, ((a.im * b.re) - (a.re * b.im)) / den};
+}
+
+inline WideComplex conj(const WideComplex& z) { return {z.re, -z.im}; }
+
+inline long double modulus(const WideComplex& z) { return std::sqrt((z.re * z.re) + (z.im * z.im)); }
+
+// The principal square root (real part >= 0; on the negative real axis +j sqrt|x| for a +0
+// imaginary part), from real square roots only, which are exact-rounded on every platform.
+inline WideComplex principal_sqrt(const WideComplex& z) {
+    if (z.re == 0.0L && z.im == 0.0L) return {0.0L, z.im};
+    const long double t = std::sqrt((modulus(z) + std::fabs(z.re)) / 2.0L);
+    if (z.re >= 0.0L) return {t, z.im / (2.0L * t)};
+    return {std::fabs(z.im) / (2.0L * t), std::copysign(t, z.im)};
+}
+
+}  // namespace tavrin

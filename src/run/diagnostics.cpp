@@ -1,0 +1,144 @@
+#include "run/diagnostics.hpp"
+
+#include <cstring>
+
+#include "text/number_text.hpp"
+
+namespace tavrin {
+
+namespace {
+
+const std::string& name_of(FileRole file, const RunFileNames& names) {
+    static const std::string none;
+    switch (file) {
+        case FileRole::forward: return names.forward;
+        case FileRole::reverse: return names.reverse;
+        case FileRole::output: return names.output;
+        case FileRole::none: break;
+    }
+    return none;
+}
+
+// "f.s2p line 12: " or "f.s2p: ".
+std::string where(const Failure& failure, const RunFileNames& names) {
+    std::string text = name_of(failure.file, names);
+    if (failure.line > 0) text += " line " + std::to_string(failure.line);
+    return text + ": ";
+}
+
+std::string system_reason(int error) {
+    return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
+}
+
+std::string ohms(double z) { return canonical_number_text(z) + " ohms"; }
+
+std::string wording(const Failure& f, const RunFileNames& names) {
+    const std::string at = where(f, names);
+    const std::string& file = name_of(f.file, names);
+    switch (f.cause) {
+        case Cause::none:
+            return {};
+        case Cause::output_names_input:
+            return at + "the output name is an input's name; the input would be overwritten";
+        case Cause::output_reaches_input:
+            return at + "this name reaches an input file (other letter case, a path or a link); "
+                        "the input would be overwritten";
+        case Cause::cannot_open_input:
+            return "cannot open " + file + system_reason(f.system_error);
+        case Cause::cannot_create_output:
+            return "cannot create " + file + system_reason(f.system_error);
+        case Cause::impedance_not_usable:
+            return "the impedance '" + f.subject + "' is not a number above 0";
+        case Cause::no_option_line:
+            return at + "no option line (a line starting with '#')";
+        case Cause::other_parameters:
+            return at + "the option line '" + f.subject +
+                   "' names Y, Z, H or G parameters; only S-parameters can be renormalised";
+        case Cause::reference_not_usable:
+            return at + "the reference impedance " + f.subject + " is not a number above 0";
+        case Cause::too_many_references:
+            return at + "more than two reference impedances after R in '" + f.subject + "'";
+        case Cause::reference_count:
+            return at + "'" + f.subject + "' needs one impedance, or one for each of the two ports";
+        case Cause::references_conflict:
+            return at + "'" + f.subject + "' differs from the '[Reference]' before it";
+        case Cause::ports_not_two:
+            return at + "'" + f.subject + "': only two-port data can be converted";
+        case Cause::matrix_not_full:
+            return at + "'" + f.subject + "': only the Full matrix format can be read";
+        case Cause::mixed_mode:
+            return at + "'" + f.subject + "': mixed-mode data cannot be converted";
+        case Cause::unknown_pair_order:
+            return at + "'" + f.subject + "': unknown two-port data order (12_21 or 21_12)";
+        case Cause::references_unknown:
+            return at + "the file says its data is not renormalized but states no reference "
+                        "impedance (no Port Impedance comments, no R on the option line, no "
+                        "[Reference])";
+        case Cause::references_differ:
+            return at + "reference " + f.subject + " ohms, but " + names.forward + " is for " +
+                   f.other + " ohms; both files of a measurement need the same";
+        case Cause::per_port_in_two_files:
+            return at + "a reference per port; forward and reverse files need one reference "
+                        "for both ports";
+        case Cause::per_frequency_in_two_files:
+            return at + "port impedances per frequency; forward and reverse files need one "
+                        "reference for both ports";
+        case Cause::port_impedance_missing:
+            return at + "no Port Impedance comment after this record, though the first record "
+                        "has one";
+        case Cause::port_impedance_unexpected:
+            return at + "a Port Impedance comment, but the first record (line " +
+                   std::to_string(f.other_line) + ") has none";
+        case Cause::port_impedance_malformed:
+            return at + "a Port Impedance comment that is not one re/im pair for each port "
+                        "(or a second one for the same record)";
+        case Cause::port_impedance_not_usable:
+            return at + "the port impedances of this record cannot define " + f.subject +
+                   " waves (0, or a real part not above 0 for power and pseudo waves)";
+        case Cause::reverse_record_missing:
+            return at + "no record at frequency " + f.subject + " (" + names.forward + " line " +
+                   std::to_string(f.other_line) + ")";
+        case Cause::reverse_frequency_differs:
+            return at + "frequency " + f.subject + ", but " + names.forward + " line " +
+                   std::to_string(f.other_line) + " is at " + f.other;
+        case Cause::read_failed:
+            return "cannot read " + file + system_reason(f.system_error);
+        case Cause::write_failed:
+            return "cannot write " + file + system_reason(f.system_error);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string describe_failure(const Failure& failure, const RunFileNames& names) {
+    return "tavrin: " + wording(failure, names) + "\n";
+}
+
+std::string describe_success(const RunReport& report, const RunFileNames& names) {
+    const StatedReferences& references = report.references;
+    std::string from;
+    switch (references.kind) {
+        case StatedReferences::Kind::one:
+            from = ohms(references.values[0]);
+            break;
+        case StatedReferences::Kind::per_port:
+            from = canonical_number_text(references.values[0]) + "/" +
+                   canonical_number_text(references.values[1]) + " ohms per port";
+            break;
+        case StatedReferences::Kind::per_frequency:
+            from = "port impedances per frequency, " +
+                   std::string(wave_definition_name(report.waves)) + " waves";
+            break;
+    }
+    std::string text = "tavrin: wrote " + names.output + ": " + std::to_string(report.records) +
+                       " S-parameter record" + (report.records == 1 ? "" : "s");
+    if (report.noise_lines > 0) {
+        text += " and " + std::to_string(report.noise_lines) + " noise line" +
+                (report.noise_lines == 1 ? "" : "s");
+    }
+    return text + ", from " + from + " to " + ohms(report.z_new) + ", " +
+           std::string(report.format_name) + "\n";
+}
+
+}  // namespace tavrin

@@ -1,0 +1,72 @@
+// Why a run cannot go on: named where it is found (the input checks, the option line, the
+// keyword and record readers, the writer), carried to the driver as a value, and worded in one
+// place only when the user asks for it.
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace tavrin {
+
+enum class Cause {
+    none,
+    // The four inputs.
+    output_names_input,    // the output name is written as an input's name
+    output_reaches_input,  // the output name reaches an input file another way
+    cannot_open_input,
+    cannot_create_output,
+    impedance_not_usable,  // the new impedance is not a finite number above 0
+    // What a file states.
+    no_option_line,
+    other_parameters,        // Y, Z, H or G parameters
+    reference_not_usable,    // a stated reference is not a finite number above 0
+    too_many_references,     // more than two numbers after "R "
+    reference_count,         // '[Reference]' with no value or more than two
+    references_conflict,     // a second '[Reference]' differs from the first
+    ports_not_two,
+    matrix_not_full,
+    mixed_mode,
+    unknown_pair_order,
+    references_unknown,      // "Data is not renormalized" and no reference stated
+    // What two files of one measurement must share.
+    references_differ,
+    per_port_in_two_files,
+    per_frequency_in_two_files,
+    // Records.
+    port_impedance_missing,     // a record without its Port Impedance comment
+    port_impedance_unexpected,  // one where the first record had none
+    port_impedance_malformed,
+    port_impedance_not_usable,  // unusable for the wave definition
+    reverse_record_missing,
+    reverse_frequency_differs,
+    // The system.
+    read_failed,
+    write_failed,
+};
+
+// Which of the run's files a failure is about.
+enum class FileRole { none, forward, reverse, output };
+
+struct Failure {
+    Cause cause = Cause::none;
+    FileRole file = FileRole::none;
+    long long line = 0;        // 1-based line of that file; 0 where none applies
+    std::string subject;       // what is refused, as written: a value, a keyword, a frequency
+    std::string other;         // what it was compared with, where there is such a thing
+    long long other_line = 0;  // and where that stands (in the other file, for a pair)
+    int system_error = 0;      // the system's error number; 0 where none applies
+
+    explicit operator bool() const { return cause != Cause::none; }
+};
+
+inline Failure failure_of(Cause cause, FileRole file = FileRole::none, long long line = 0,
+                          std::string subject = {}) {
+    Failure failure;
+    failure.cause = cause;
+    failure.file = file;
+    failure.line = line;
+    failure.subject = std::move(subject);
+    return failure;
+}
+
+}  // namespace tavrin
