@@ -93,8 +93,8 @@ std::string wording(const Failure& f, const RunFileNames& names) {
             return at + "a Port Impedance comment that is not one re/im pair for each port "
                         "(or a second one for the same record)";
         case Cause::port_impedance_not_usable:
-            return at + "the port impedances of this record cannot define " + f.subject +
-                   " waves (0, or a real part not above 0 for power and pseudo waves)";
+            return at + "port impedances " + f.subject + " ohms cannot define " + f.other +
+                   " waves (0, or for power and pseudo waves a real part not above 0)";
         case Cause::reverse_record_missing:
             return at + "no record at frequency " + f.subject + " (" + names.forward + " line " +
                    std::to_string(f.other_line) + ")";

@@ -129,10 +129,19 @@ Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, dou
     return {};
 }
 
+std::string impedance_text(const Complex& z) {
+    return canonical_number_text(z.re) + (z.im < 0 ? "-j" : "+j") +
+           canonical_number_text(z.im < 0 ? -z.im : z.im);
+}
+
 // The record a loop stopped at, whose references cannot define the waves.
 Failure refused_references(const TwoPortReader& two_ports, WaveDefinition waves) {
-    return failure_of(Cause::port_impedance_not_usable, FileRole::forward, two_ports.line_number(),
-                      std::string(wave_definition_name(waves)));
+    const PortImpedances& z = two_ports.port_impedances();
+    Failure failure = failure_of(Cause::port_impedance_not_usable, FileRole::forward,
+                                 two_ports.port_impedances_line(),
+                                 impedance_text(z.port1) + " and " + impedance_text(z.port2));
+    failure.other = std::string(wave_definition_name(waves));
+    return failure;
 }
 
 }  // namespace

@@ -126,8 +126,9 @@ public:
     double last_frequency() const { return last_frequency_; }
     // Line number of the record last delivered, or of the line the data ended at.
     long long line_number() const { return record_line_number_; }
-    // The port impedances given for the record last delivered.
+    // The port impedances given for the record last delivered, and the line that gave them.
     const PortImpedances& port_impedances() const { return impedances_; }
+    long long port_impedances_line() const { return impedances_line_number_; }
     // Whether '[Two-Port Data Order] 12_21' came before the data.
     bool order_12_21() const { return order_12_21_; }
     // Why the data ended early, if it did.
@@ -205,8 +206,9 @@ public:
     std::string_view frequency_text() const {
         return (reverse_ != nullptr ? *reverse_ : forward_).frequency_text();
     }
-    // The forward record's line, for telling where a record's values were refused.
-    long long line_number() const { return forward_.line_number(); }
+    // Where the last forward record's port impedances were given, and what they are.
+    long long port_impedances_line() const { return forward_.port_impedances_line(); }
+    const PortImpedances& port_impedances() const { return forward_.port_impedances(); }
 
     // How the texts are read; known once the headers have been read.
     TwoPortLayout layout() const {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "support/text.hpp"
 #include "text/number_text.hpp"
 
 namespace tavrin {
@@ -9,6 +10,12 @@ namespace tavrin {
 namespace {
 
 bool usable(double z) { return std::isfinite(z) && z > 0.0; }
+
+std::string_view first_impedance_token(const OptionLine& option) {
+    const std::string_view list =
+        trim_front_blanks(text_from(option.text, static_cast<long long>(option.impedance_at) + 2));
+    return list.substr(0, list.find(' '));
+}
 
 }  // namespace
 
@@ -43,8 +50,12 @@ Failure read_stated_references(const OptionLine& option, const FileHeader& heade
     }
     for (int port = 0; port < 2; ++port) {
         if (!usable(stated.values[port])) {
+            // As written where the option line's first value is refused: 'R (50+50j)' reads
+            // as 0, which would puzzle.
+            const bool written = keywords.reference_count == 0 && port == 0;
             return failure_of(Cause::reference_not_usable, FileRole::none, line,
-                              canonical_number_text(stated.values[port]));
+                              written ? std::string(first_impedance_token(option))
+                                      : canonical_number_text(stated.values[port]));
         }
     }
     stated.kind = stated.values[0] == stated.values[1] ? StatedReferences::Kind::one

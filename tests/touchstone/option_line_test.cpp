@@ -66,6 +66,30 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"# GHz S MA R   50 X", 75, DataFormat::ma, 50, "# GHZ S MA R 75 X"},
         OptionCase{"# HZ S RI R 100 X", 50, DataFormat::ri, 100, "# HZ S RI R 50 X"}));
 
+// A reference per port: the list after "R " is read value by value and replaced as a whole by
+// the one new reference; a single value keeps its rewrite above.
+TEST(OptionLine, ReadsAndReplacesAReferenceForEachPort) {
+    struct Case {
+        const char* line;
+        int count;
+        double port1, port2;
+        const char* rewritten;  // at 100 ohms
+    };
+    for (const Case& c : {Case{"# GHz S RI R 50 75", 2, 50, 75, "# GHZ S RI R 100"},
+                          Case{"# GHZ R 50 75.5 S RI", 2, 50, 75.5, "# GHZ R 100 S RI"},
+                          Case{"# GHZ S MA R\t50\t1E2 ! ports", 2, 50, 100, "# GHZ S MA R 100"},
+                          Case{"# GHZ S RI R 50 75 100", 3, 50, 75, "# GHZ S RI R 100"},
+                          Case{"# GHZ S RI R 50 DB", 1, 50, 0, "# GHZ S RI R 100 DB"},
+                          Case{"# GHZ S RI R 50OHM 75", 2, 50, 75, "# GHZ S RI R 100"},
+                          Case{"# GHZ S RI", 0, 50, 0, "# GHZ S RI R 100"}}) {
+        const OptionLine option = read_option_line(c.line);
+        EXPECT_EQ(option.impedance_count, c.count) << c.line;
+        EXPECT_EQ(option.z_old, c.port1) << c.line;
+        EXPECT_EQ(option.z_port2, c.port2) << c.line;
+        EXPECT_EQ(rewrite_option_line(option, option.z_old, 100), c.rewritten) << c.line;
+    }
+}
+
 // The words of the line: frequency unit and parameter letter, whole words only.
 TEST(OptionLine, TakesTheUnitAndTheParameterLetterFromWholeWords) {
     struct Case {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,139 @@ TEST(RecordReader, RecordsComeInS11S21S12S22OrderWithTheirTokenCount) {
             const Complex& pair = record.pairs[k / 2];
             EXPECT_EQ(k % 2 == 0 ? pair.re : pair.im, c.expected[k]) << c.name << " number " << k;
         }
+    }
+}
+
+// Records and noise lines of a whole file, read as the driver reads them.
+struct FileReading {
+    std::vector<std::string> records;
+    std::vector<std::string> noise;  // "frequency fmin |G| angle rn" as numbers, and "ohms"
+    Cause problem = Cause::none;
+    long long problem_line = 0;
+};
+
+FileReading read_file(const std::string& contents) {
+    InputSlot input;
+    input.open_memory(contents);
+    RecordReader reader(input);
+    FileHeader header;
+    FileReading reading;
+    EXPECT_TRUE(reader.read_header(header));
+    for (std::string_view record = reader.next_data_record(); !record.empty();
+         record = reader.next_data_record()) {
+        reading.records.emplace_back(record);
+    }
+    reading.problem = reader.problem().cause;
+    reading.problem_line = reader.problem().line;
+    NoiseLine noise;
+    while (reader.next_noise_line(noise)) {
+        std::ostringstream line;
+        line << noise.frequency_text << ' ' << noise.parameters.fmin_db << ' '
+             << noise.parameters.gamma_magnitude << ' ' << noise.parameters.gamma_degrees << ' '
+             << noise.parameters.resistance << (noise.resistance_in_ohms ? " ohms" : "");
+        reading.noise.push_back(line.str());
+    }
+    return reading;
+}
+
+TEST(RecordReader, FindsTheNoiseBlockWhereTheRecordsEnd) {
+    const std::string s8 = " 1 0 2 0 3 0 4 0\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        std::vector<std::string> records;
+        std::vector<std::string> noise;
+    };
+    const std::vector<Case> cases = {
+        {"a data sheet: noise after a drop", "# GHz S MA\n1" + s8 + "2" + s8 +
+         "! noise\n1 0.5 0.3 25 0.2\n2 0.6 0.4 30 0.25\n",
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"}, {"1 0.5 0.3 25 0.2", "2 0.6 0.4 30 0.25"}},
+        {"noise from the last S frequency on", "#\n1" + s8 + "2" + s8 +
+         "2 0.5 0.3 25 0.2\n3 0.6 0.4 30 0.25\n4 0.7 0.5 35 0.3\n",
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"},
+         {"2 0.5 0.3 25 0.2", "3 0.6 0.4 30 0.25", "4 0.7 0.5 35 0.3"}},
+        {"a repeat in the short form stays a repeat", "#\n1 1 0 2 0\n2 1 0 2 0\n2 5 6 7 8\n3 1 0 2 0\n",
+         {"1 0 2 0", "1 0 2 0", "1 0 2 0"}, {}},
+        {"a repeat of eight numbers is dropped", "#\n1" + s8 + "1" + s8 + "2" + s8,
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"}, {}},
+        {"a malformed line ends the block", "#\n2" + s8 +
+         "1 0.5 0.3 25 0.2\n2 0.6 0.4 30 0.25 9\n3 0.7 0.5 35 0.3\n",
+         {"1 0 2 0 3 0 4 0"}, {"1 0.5 0.3 25 0.2"}},
+        {"a repeat or a drop ends the block", "#\n5" + s8 +
+         "1 0.5 0.3 25 0.2\n2 0.6 0.4 30 0.25\n2 0.6 0.4 30 0.25\n3 1 1 1 1\n",
+         {"1 0 2 0 3 0 4 0"}, {"1 0.5 0.3 25 0.2", "2 0.6 0.4 30 0.25"}},
+        {"a non-number ends the block", "#\n5" + s8 + "1 0.5 0.3 25 x\n2 0.6 0.4 30 0.25\n",
+         {"1 0 2 0 3 0 4 0"}, {}},
+        {"a second sweep is no noise block", "#\n1" + s8 + "2" + s8 + "1" + s8,
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"}, {}},
+        {"[Noise Data] gives Rn in ohms", "# GHz S RI\n[Network Data]\n1" + s8 + "2" + s8 +
+         "[Noise Data]\n1 0.5 0.3 25 10\n! c\n2 0.6 0.4 30 12.5\n[End]\n3 0.7 0.5 35 15\n",
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"}, {"1 0.5 0.3 25 10 ohms", "2 0.6 0.4 30 12.5 ohms"}},
+        {"[Noise Data] above the last S frequency is left out",
+         "#\n[Network Data]\n1" + s8 + "2" + s8 + "[Noise Data]\n3 0.5 0.3 25 10\n",
+         {"1 0 2 0 3 0 4 0", "1 0 2 0 3 0 4 0"}, {}},
+        {"[End] after the records: no noise", "#\n1" + s8 + "[End]\n1 0.5 0.3 25 0.2\n",
+         {"1 0 2 0 3 0 4 0"}, {}},
+        {"no S record, no noise block", "#\n[Noise Data]\n1 0.5 0.3 25 10\n", {}, {}},
+    };
+    for (const Case& c : cases) {
+        const FileReading reading = read_file(c.file);
+        EXPECT_EQ(reading.records, c.records) << c.name;
+        EXPECT_EQ(reading.noise, c.noise) << c.name;
+        EXPECT_EQ(reading.problem, Cause::none) << c.name;
+    }
+}
+
+TEST(RecordReader, TakesEachRecordsPortImpedancesFromTheCommentsAfterIt) {
+    InputSlot input;
+    input.open_memory(
+        "! Data is not renormalized\n!S-parameter uses the power definition\n#  GHZ S MA\n"
+        "1 0.1 10 0.9 -20 0.9 -20 0.1 10\n! Gamma ! 0.001 1.02 0.001 1.02\n"
+        "! Port Impedance49.7 -0.1 375.2 3.1\n\n"
+        "2 0.1 10 0.9 -20 0.9 -20 0.1 10\n! PORT IMPEDANCE 50 1 0 0\n!  0 0 80 -2\n");
+    RecordReader reader(input);
+    FileHeader header;
+    ASSERT_TRUE(reader.read_header(header));
+    EXPECT_EQ(header.option_line, "#  GHZ S MA");
+    EXPECT_TRUE(header.not_renormalized);
+    EXPECT_EQ(header.waves, WaveDefinition::power);
+    EXPECT_TRUE(header.port_impedances);
+    const double expected[2][4] = {{49.7, -0.1, 375.2, 3.1}, {50, 1, 80, -2}};
+    for (const auto& z : expected) {
+        ASSERT_FALSE(reader.next_data_record().empty());
+        const PortImpedances& got = reader.port_impedances();
+        EXPECT_EQ(got.port1.re, z[0]);
+        EXPECT_EQ(got.port1.im, z[1]);
+        EXPECT_EQ(got.port2.re, z[2]);  // the matrix's diagonal
+        EXPECT_EQ(got.port2.im, z[3]);
+    }
+    EXPECT_TRUE(reader.next_data_record().empty());
+    EXPECT_FALSE(reader.problem());
+}
+
+TEST(RecordReader, RefusesRecordsWhosePortImpedancesCannotBeKnown) {
+    const std::string record = "1 0.1 0 0.9 0 0.9 0 0.1 0\n";
+    const std::string z = "! Port Impedance 50 0 50 0\n";
+    struct Case {
+        const char* name;
+        std::string data;
+        Cause problem;
+        long long line;
+    };
+    const std::vector<Case> cases = {
+        {"a record without one", record + z + "2" + record.substr(1) + "3" + record.substr(1) + z,
+         Cause::port_impedance_missing, 4},
+        {"one after a record of a file without them",
+         record + "2" + record.substr(1) + z, Cause::port_impedance_unexpected, 4},
+        {"not two pairs", record + "! Port Impedance 50 0 50\n", Cause::port_impedance_malformed, 3},
+        {"two for one record", record + z + z, Cause::port_impedance_malformed, 4},
+        {"a short matrix row", record + z + "! 0 0 50\n", Cause::port_impedance_malformed, 4},
+    };
+    for (const Case& c : cases) {
+        const FileReading reading = read_file("#\n" + c.data);
+        EXPECT_EQ(reading.problem, c.problem) << c.name;
+        EXPECT_EQ(reading.problem_line, c.line) << c.name;
+        EXPECT_TRUE(reading.noise.empty()) << c.name;
     }
 }
 
