@@ -8,55 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "e2e_support.hpp"
+#include "run/conversion_support.hpp"
 
 namespace tavrin {
 namespace {
 
+using test::Conversion;
+using test::convert;
 using test::crlf_lines;
-using test::run_tool;
-using test::ScratchDir;
+using test::numbers_of;
+using test::output_lines;
 using Cx = std::complex<long double>;
-
-struct Conversion {
-    int status;
-    std::string output;
-};
-
-Conversion convert(const std::string& forward, const std::string& reverse, const std::string& z_new) {
-    ScratchDir dir;
-    dir.write("f.s2p", forward);
-    std::vector<std::string> arguments = {"f", "f", "out", z_new};
-    if (!reverse.empty()) {
-        dir.write("r.s2p", reverse);
-        arguments[1] = "r";
-    }
-    const auto result = run_tool(dir, arguments);
-    return {result.status, dir.read("out.s2p")};
-}
-
-// The output lines without their CR LF; fails the test when a line lacks it.
-std::vector<std::string> output_lines(const std::string& output) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < output.size()) {
-        const std::size_t end = output.find("\r\n", start);
-        EXPECT_NE(end, std::string::npos) << "line without CR LF";
-        if (end == std::string::npos) break;
-        lines.push_back(output.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-// The numbers of an output line, as any reader takes them.
-std::vector<long double> numbers_of(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<long double> values;
-    long double v;
-    while (in >> v) values.push_back(v);
-    return values;
-}
 
 // S' = (S + gI)(I + gS)^-1 in closed form, for a real gamma.
 std::vector<Cx> closed_form(Cx s11, Cx s21, Cx s12, Cx s22, long double z_old, long double z_new) {
