@@ -74,7 +74,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t token_end = after.find(' ');
     const std::string by_token =
         head + n + std::string(token_end == std::string_view::npos ? "" : after.substr(token_end));
-    require(line == by_length || line == by_token, "only the impedance entry changes", line);
+    // A list of references, one per port, goes as a whole: 'R 50 75' becomes 'R n'.
+    std::size_t list_end = token_end == std::string_view::npos ? after.size() : token_end;
+    int values = 1;
+    for (;;) {
+        std::string_view rest = after.substr(list_end);
+        const std::size_t blanks = std::min(rest.find_first_not_of(' '), rest.size());
+        const std::string_view word = rest.substr(blanks, rest.find(' ', blanks) - blanks);
+        if (word.empty() || !tavrin::is_decimal_number(word)) break;
+        list_end += blanks + word.size();
+        ++values;
+    }
+    require(option.impedance_count == values, "the list after 'R ' counts its numbers", normal);
+    if (values > 1) {
+        require(line == head + n + std::string(after.substr(list_end)),
+                "a list of references is replaced as a whole", line);
+    } else {
+        require(line == by_length || line == by_token, "only the impedance entry changes", line);
+    }
     require(same_value(tavrin::parse_number(std::string_view(line).substr(mark + 2)),
                        tavrin::parse_number(n)),
             "the rewritten line names z_new", line);

@@ -57,6 +57,21 @@ private:
     std::filesystem::path path_;
 };
 
+bool is_option_line(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first != std::string_view::npos && line[first] == '#';
+}
+
+int count_tokens(std::string_view text) {
+    int count = 0;
+    bool in_token = false;
+    for (const char c : text) {
+        if (c != ' ' && !in_token) ++count;
+        in_token = c != ' ';
+    }
+    return count;
+}
+
 PrivateFolder& folder() {
     static PrivateFolder instance;
     static const bool registered = [] {
@@ -81,11 +96,11 @@ std::string read_file(const std::string& path) {
     return all.str();
 }
 
-// Data lines the forward file yields, counted with the reading rules written out directly:
-// lines up to the first one starting with '#' are skipped, then records are counted until
-// the end of the file, a drop in frequency or a line holding only a frequency.
-// The records a forward file delivers, or -1 for a file with keyword lines, whose values
-// this count leaves to the unit tests.
+// The records a forward file yields, counted with the reading rules written out directly:
+// lines up to the option line (the first whose first character other than blanks and tabs is
+// '#') are skipped, then records are counted until the end of the file, a drop in frequency,
+// a line holding only a frequency or the start of a noise block. -1 for a file with keyword
+// lines, whose values this count leaves to the unit tests.
 long expected_records(std::string_view contents) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -98,11 +113,12 @@ long expected_records(std::string_view contents) {
         start = lf + 1;
     }
     std::size_t i = 0;
-    while (i < lines.size() && (lines[i].empty() || lines[i][0] != '#')) ++i;
+    while (i < lines.size() && !is_option_line(lines[i])) ++i;
     ++i;
     long records = 0;
     double last = 0.0;
     bool started = false;
+    int last_tokens = 0;
     for (; i < lines.size(); ++i) {
         std::string line = lines[i];
         tavrin::clean_line(line);
@@ -111,20 +127,46 @@ long expected_records(std::string_view contents) {
         const double f = tavrin::parse_number(line);
         const std::size_t blank = line.find(' ');
         const bool zero_written = tavrin::is_decimal_number(line.substr(0, blank));
+        const int tokens = blank == std::string::npos ? 0 : count_tokens(line.substr(blank));
         if (f == last && !(f == 0.0 && zero_written && !started)) {
             if (started && f == 0.0 && !zero_written) break;
+            if (started && tokens == 4 && last_tokens == 8) break;  // a noise block
             continue;
         }
         if (!(f >= last) || blank == std::string::npos) break;
         last = f;
+        last_tokens = tokens;
         started = true;
         ++records;
     }
     return records;
 }
 
+// Output lines holding S-parameters: eight numbers after the frequency (noise lines hold four).
+long s_parameter_lines(const std::string& output) {
+    long lines = 0;
+    for (std::size_t start = output.find("\r\n") + 2; start < output.size();) {
+        const std::size_t end = output.find("\r\n", start);
+        if (end == std::string::npos) break;
+        const std::string line = output.substr(start, end - start);
+        const std::size_t blank = line.find(' ');
+        if (blank != std::string::npos && count_tokens(line.substr(blank)) == 8) ++lines;
+        start = end + 2;
+    }
+    return lines;
+}
+
 bool has_option_line(std::string_view contents) {
-    return contents.substr(0, 1) == "#" || contents.find("\n#") != std::string_view::npos;
+    std::size_t start = 0;
+    while (start <= contents.size()) {
+        const std::size_t lf = contents.find('\n', start);
+        if (is_option_line(contents.substr(start, lf == std::string_view::npos ? lf : lf - start))) {
+            return true;
+        }
+        if (lf == std::string_view::npos) break;
+        start = lf + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -151,9 +193,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tavrin::RunInputs run;
         const std::vector<std::string> arguments = {forward_name, reverse_name, output_name,
                                                     impedance};
-        if (tavrin::open_command_line_run(arguments, slots, run) == 0) {
+        if (!tavrin::open_command_line_run(arguments, slots, run)) {
             opened = true;
-            status = tavrin::process_run(run, slots);
+            tavrin::RunReport report;
+            status = tavrin::process_run(run, tavrin::RunOptions{}, slots, report);
+            require((status == 0) == !report.failure, "a failure is named exactly when status is 1");
         }
         output_complete = slots.output.close();
     }
@@ -187,8 +231,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(output.rfind("# ", 0) == 0 || output.rfind("#", 0) == 0,
                 "the option line comes first", output);
         const long records = expected_records(forward);
-        require(records < 0 || static_cast<long>(lines) == 1 + records,
+        require(records < 0 || s_parameter_lines(output) == records,
                 "one data line for each record of the forward file", output);
+        require(lines >= 1 + static_cast<std::size_t>(s_parameter_lines(output)),
+                "the option line, the data lines, then any noise lines", output);
     }
     dir.clear();
     return 0;

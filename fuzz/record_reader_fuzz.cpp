@@ -1,5 +1,10 @@
-// The record reader over in-memory forward and reverse files, compared call by call with
-// the reading rules written out directly: records, frequency_text and last_frequency.
+// The record reader over in-memory data, compared with the reading rules written out directly:
+// the records, their frequency tokens and frequencies, and the noise block after them. Port
+// impedance comments can only end the records early, with a problem naming a line; up to
+// there the records are the rules' own.
+//
+// Input: one or two data sections (after an option line), split at "\n@@reverse@@\n"; each
+// is read on its own.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,96 +41,176 @@ std::vector<std::string> split_lines(std::string_view contents) {
     return lines;
 }
 
-struct ModelSlot {
-    std::vector<std::string> lines;
-    std::string frequency_text;
-    std::size_t next = 0;
-    double last = 0.0;
-    bool started = false;  // a record was delivered
-    bool at_end() const { return next >= lines.size(); }
-};
-
-struct Model {
-    ModelSlot slots[2];
-
-    std::string next_record(int index) {
-        ModelSlot& slot = slots[index];
-        while (slot.next < slot.lines.size()) {
-            std::string line = slot.lines[slot.next++];
-            tavrin::clean_line(line);
-            if (line.empty()) continue;
-            const std::size_t blank = line.find(' ');
-            slot.frequency_text = blank == std::string::npos ? std::string() : line.substr(0, blank);
-            const double f = tavrin::parse_number(line);
-            std::string rest;
-            if (blank != std::string::npos) {
-                rest = line.substr(blank);
-                rest.erase(0, rest.find_first_not_of(' '));
-            }
-            // A first line at 0 Hz, written as a decimal number, is the DC point.
-            const bool zero_written = tavrin::is_decimal_number(line.substr(0, blank));
-            if (f == slot.last && f == 0.0 && zero_written && !slot.started) {
-                slot.started = true;
-                return rest;
-            }
-            if (f == slot.last) {
-                if (slot.started && f == 0.0 && !zero_written) return {};
-                continue;
-            }
-            if (f > slot.last) {
-                slot.last = f;
-                slot.started = true;
-                return rest;
-            }
-            return {};
-        }
-        return {};
+int count_tokens(std::string_view text) {
+    int count = 0;
+    bool in_token = false;
+    for (const char c : text) {
+        if (c != ' ' && !in_token) ++count;
+        in_token = c != ' ';
     }
+    return count;
+}
+
+std::string upper_without_blanks(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c != ' ') out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+    }
+    return out;
+}
+
+struct Record {
+    std::string numbers;
+    std::string frequency_text;
+    double frequency;
 };
+
+struct NoiseRecord {
+    std::string frequency_text;
+    double values[4];
+};
+
+// The rules, on the cleaned non-empty lines of a data section.
+struct Expected {
+    std::vector<Record> records;
+    std::vector<NoiseRecord> noise;
+};
+
+Expected expected_reading(const std::vector<std::string>& raw_lines) {
+    std::vector<std::string> lines;
+    for (std::string line : raw_lines) {
+        tavrin::clean_line(line);
+        if (!line.empty()) lines.push_back(line);
+    }
+    Expected out;
+    double last = 0.0;
+    bool started = false;
+    std::size_t i = 0;
+    enum { nothing, noise_from_here, noise_after_keyword } noise = nothing;
+    for (; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line[0] == '[') {
+            const std::string name = upper_without_blanks(line.substr(1, line.find(']') - 1));
+            if (started && name == "NOISEDATA") noise = noise_after_keyword;
+            ++i;
+            break;
+        }
+        const std::size_t blank = line.find(' ');
+        const std::string token = line.substr(0, blank);
+        const std::string rest =
+            blank == std::string::npos ? std::string() : line.substr(line.find_first_not_of(' ', blank));
+        const double f = tavrin::parse_number(line);
+        const bool zero_written = tavrin::is_decimal_number(token);
+        if (f == last && !(!started && zero_written)) {
+            if (started && f == 0.0 && !zero_written) {
+                ++i;
+                break;
+            }
+            if (started && count_tokens(rest) == 4 && count_tokens(out.records.back().numbers) == 8) {
+                noise = noise_from_here;
+                break;
+            }
+            continue;
+        }
+        if (!(f >= last)) {
+            if (started) noise = noise_from_here;
+            break;
+        }
+        last = f;
+        started = true;
+        if (rest.empty()) {
+            ++i;
+            break;
+        }
+        out.records.push_back({rest, blank == std::string::npos ? std::string() : token, f});
+    }
+    if (noise == nothing) return out;
+    double last_noise = 0.0;
+    for (; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const std::size_t blank = line.find(' ');
+        if (line[0] == '[' || blank == std::string::npos) break;
+        const std::string token = line.substr(0, blank);
+        if (!tavrin::is_decimal_number(token)) break;
+        const double f = tavrin::parse_number(token);
+        NoiseRecord n{token, {0, 0, 0, 0}};
+        std::string_view rest = line;
+        rest.remove_prefix(blank);
+        int count = 0;
+        bool numbers = true;
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        while (!rest.empty()) {
+            const std::string word(rest.substr(0, rest.find(' ')));
+            numbers = numbers && tavrin::is_decimal_number(word);
+            if (count < 4) n.values[count] = tavrin::parse_number(word);
+            ++count;
+            tavrin::pop_number(rest);
+        }
+        if (!numbers || count != 4) break;
+        if (out.noise.empty() ? (noise == noise_after_keyword && !(f <= last)) : !(f > last_noise)) break;
+        last_noise = f;
+        out.noise.push_back(n);
+    }
+    return out;
+}
+
+void check_section(std::string_view contents) {
+    tavrin::InputSlot input;
+    input.open_memory(contents);
+    tavrin::RecordReader reader(input);
+    const std::vector<std::string> lines = split_lines(contents);
+    const Expected expected = expected_reading(lines);
+
+    std::size_t delivered = 0;
+    for (std::string_view got = reader.next_data_record(); !got.empty();
+         got = reader.next_data_record(), ++delivered) {
+        require(delivered < expected.records.size(), "no more records than the rules give", got);
+        const Record& want = expected.records[delivered];
+        require(got == want.numbers, "each record is the rules' record", want.numbers);
+        require(reader.frequency_text() == want.frequency_text,
+                "frequency_text is the delivered line's token", want.frequency_text);
+        require(reader.last_frequency() == want.frequency || (want.frequency != want.frequency),
+                "last_frequency is the delivered line's frequency");
+    }
+    require(reader.next_data_record().empty(), "once ended, the records stay ended");
+    const tavrin::Failure& problem = reader.problem();
+    if (!problem) {
+        require(delivered == expected.records.size(), "without a problem every record comes");
+    } else {
+        // Only a port impedance comment, or its absence, can stop the records early.
+        require(problem.cause == tavrin::Cause::port_impedance_missing ||
+                    problem.cause == tavrin::Cause::port_impedance_unexpected ||
+                    problem.cause == tavrin::Cause::port_impedance_malformed,
+                "a problem is about port impedances");
+        require(problem.line >= 1 && problem.line <= static_cast<long long>(lines.size()),
+                "the problem names a line of the file");
+        const std::string& line = lines[static_cast<std::size_t>(problem.line - 1)];
+        const bool comment = line.find('!') != std::string::npos;
+        require(comment || problem.cause == tavrin::Cause::port_impedance_missing,
+                "a malformed or unexpected port impedance is a comment line", line);
+        require(contents.find('!') != std::string_view::npos, "no comment, no problem");
+    }
+    tavrin::NoiseLine noise;
+    std::size_t noise_lines = 0;
+    while (reader.next_noise_line(noise)) {
+        require(!problem, "no noise block after a problem");
+        require(noise_lines < expected.noise.size(), "no more noise lines than the rules give");
+        const NoiseRecord& want = expected.noise[noise_lines++];
+        require(noise.frequency_text == want.frequency_text, "the noise line's token",
+                want.frequency_text);
+        const tavrin::NoiseParameters& p = noise.parameters;
+        const double got[4] = {p.fmin_db, p.gamma_magnitude, p.gamma_degrees, p.resistance};
+        for (int k = 0; k < 4; ++k) require(got[k] == want.values[k], "the noise line's numbers");
+    }
+    require(problem || noise_lines == expected.noise.size(), "every noise line of the rules");
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [forward, reverse] =
         tavrin::fuzz::split_at(tavrin::fuzz::as_text(data, size), reverse_mark);
-    tavrin::InputSlot inputs[2];
-    inputs[0].open_memory(forward);
-    inputs[1].open_memory(reverse);
-    Model model;
-    model.slots[0].lines = split_lines(forward);
-    model.slots[1].lines = split_lines(reverse);
-
-    tavrin::RecordReader readers[2] = {tavrin::RecordReader(inputs[0]),
-                                       tavrin::RecordReader(inputs[1])};
-    // Each pair of calls reads at least one line until both files are read to the end.
-    const std::size_t calls = 2 * (model.slots[0].lines.size() + model.slots[1].lines.size()) + 4;
-    std::string previous_record;
-    int previous_index = -1;
-    std::string_view previous_view;
-    for (std::size_t call = 0; call < calls; ++call) {
-        const int index = static_cast<int>(call % 2);
-        tavrin::RecordReader& reader = readers[index];
-        const std::string expected = model.next_record(index);
-        const std::string_view got = reader.next_data_record();
-        require(got == expected, "next_data_record gives the record of the rules", expected);
-        require(reader.frequency_text() == model.slots[index].frequency_text,
-                "frequency_text is the token of the line read last",
-                model.slots[index].frequency_text);
-        require(reader.last_frequency() == model.slots[index].last,
-                "last_frequency changes only when a record is delivered");
-        require(got.empty() || (got.front() != ' ' && got.back() != ' '),
-                "a record is trimmed", got);
-        // The record of the other slot is still intact after this call.
-        if (previous_index >= 0 && previous_index != index) {
-            require(previous_view == previous_record,
-                    "a record stays valid until the next call for its slot");
-        }
-        previous_index = index;
-        previous_view = got;
-        previous_record = std::string(got);
-    }
-    require(inputs[0].at_end() && inputs[1].at_end(), "every line was read");
-    require(readers[0].next_data_record().empty(),
-            "at end of file the reader gives the empty text");
+    check_section(forward);
+    check_section(reverse);
     return 0;
 }
