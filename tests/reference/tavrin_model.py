@@ -5,7 +5,9 @@ Numbers are read with Python's correctly rounded float(), the arithmetic runs in
 long double (the same 80-bit extended type, rounded to a Python float where a value is
 stored) and the numeric pictures are rendered with Python integers. Comparing its output
 with the tool's, byte for byte, on many generated files checks the tool against a model
-that shares none of its code.
+that shares none of its code. A file with a different reference at each port is converted
+with the matrix formula in long double; only the values of that output are modelled, not
+its last bits.
 
 Usage: tavrin_model.py FORWARD REVERSE OUTPUT IMPEDANCE   (run in the files' folder;
 the exit status is the tool's; the output file is written only for a status of 0).
@@ -93,6 +95,32 @@ def pop_number(text):
 SINGLE_DECIMAL = re.compile(r"[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\Z")
 
 
+def tokens_of(text):
+    return [t for t in text.split(" ") if t]
+
+
+NOT_RENORMALISED = ("DATA IS NOT RENORMALIZED", "DATA IS NOT RENORMALISED")
+
+
+class Lines(list):
+    """A file's lines. Until the first record is read, a comment line saying the data was not
+    renormalised is noted: such a file's numbers keep per-port references it does not name."""
+
+    def __init__(self, lines):
+        super().__init__(lines)
+        self.watching = True
+        self.not_renormalised = False
+
+    def pop(self, index=-1):
+        line = super().pop(index)
+        if self.watching and line.lstrip(" \t").startswith("!"):
+            text = re.sub(r"[ \t]+", " ", line)
+            text = "".join(c.upper() if "a" <= c <= "z" else c for c in text)
+            if any(words in text for words in NOT_RENORMALISED):
+                self.not_renormalised = True
+        return line
+
+
 def next_cleaned(lines):
     while lines:
         line = clean_line(lines.pop(0))
@@ -101,9 +129,14 @@ def next_cleaned(lines):
     return None
 
 
+def keyword_name(line):
+    close = line.find("]")
+    return (line[1:] if close < 0 else line[1:close]).replace(" ", "").upper()
+
+
 def keyword_lines(lines):
     """Reads the Touchstone 2.0 keyword lines before the first data line (left in lines).
-    Gives (order_12_21, reference or None, refused, no_data)."""
+    Gives (order_12_21, (port 1, port 2) reference or None, refused, no_data)."""
     order, reference, refused = False, None, False
     pending = None
     while True:
@@ -115,7 +148,7 @@ def keyword_lines(lines):
             lines.insert(0, line)
             return order, reference, refused, False
         close = line.find("]")
-        name = (line[1:] if close < 0 else line[1:close]).replace(" ", "").upper()
+        name = keyword_name(line)
         value = "" if close < 0 else line[close + 1 :].strip(" ")
         if name == "REFERENCE":
             values = []
@@ -134,11 +167,11 @@ def keyword_lines(lines):
                 take(line)
             if len(values) == 1:
                 values.append(values[0])
-            if (not values or len(values) > 2 or values[0] != values[1]
-                    or (reference is not None and reference != values[0])):
+            # One value is both ports'; a second [Reference] may only repeat the first.
+            if not values or len(values) > 2 or (reference is not None and reference != tuple(values)):
                 refused = True
-            else:
-                reference = values[0]
+            elif reference is None:
+                reference = tuple(values)
         elif name == "TWO-PORTDATAORDER":
             if value.upper() == "12_21":
                 order = True
@@ -158,33 +191,92 @@ def keyword_lines(lines):
 
 
 class Reader:
-    def __init__(self):
-        self.last = {1: 0.0, 2: 0.0}
-        self.started = {1: False, 2: False}
-        self.frequency_text = ""
+    """The S-parameter records of one file, in rising frequency, and how they ended: once they
+    end nothing more is read as S-parameters, and the ending may start a noise block."""
 
-    def next_record(self, lines, slot):
-        while lines:
-            line = clean_line(lines.pop(0))
+    def __init__(self, lines):
+        self.lines = lines
+        self.last = 0.0
+        self.started = False
+        self.frequency_text = ""
+        self.last_tokens = 0
+        self.ended = False
+        # ("normalised", first noise line) after a drop or a four-number repeat,
+        # ("ohms", None) after [Noise Data]; None when the data ended any other way.
+        self.noise = None
+
+    def next_record(self):
+        rec = "" if self.ended else self.read()
+        if not rec:
+            self.ended = True
+        return rec
+
+    def record(self, f, rest):
+        self.last = f
+        self.started = True
+        self.last_tokens = len(tokens_of(rest))
+        self.lines.watching = False
+        return rest
+
+    def read(self):
+        while self.lines:
+            line = clean_line(self.lines.pop(0))
             if not line:
                 continue
+            # Any keyword line ends the records, even one after lines that were skipped.
+            if line.startswith("["):
+                if self.started and keyword_name(line) == "NOISEDATA":
+                    self.noise = ("ohms", None)
+                return ""
             blank = line.find(" ")
             self.frequency_text = "" if blank < 0 else line[:blank]
             f, rest = pop_number(line)
-            if f == self.last[slot]:
+            if f == self.last:
                 zero_written = bool(SINGLE_DECIMAL.match(line if blank < 0 else line[:blank]))
-                if not self.started[slot] and zero_written:
-                    self.started[slot] = True
-                    return rest
-                if self.started[slot] and f == 0 and not zero_written:
+                if not self.started and zero_written:
+                    return self.record(f, rest)
+                if self.started and f == 0 and not zero_written:
+                    return ""
+                # A version 1 noise block may start at the last S frequency: four numbers
+                # where the records held eight.
+                if self.started and self.last_tokens == 8 and len(tokens_of(rest)) == 4:
+                    self.noise = ("normalised", line)
                     return ""
                 continue
-            if f > self.last[slot]:
-                self.last[slot] = f
-                self.started[slot] = True
-                return rest
+            if f > self.last:
+                return self.record(f, rest)
+            if self.started:
+                self.noise = ("normalised", line)
             return ""
         return ""
+
+
+def noise_lines(reader):
+    """The noise block after the S data: (frequency token, four values) per line, up to the
+    first line that is not a rising noise line."""
+    if reader.noise is None:
+        return []
+    kind, pending = reader.noise
+    found = []
+    while True:
+        line = pending if pending is not None else next_cleaned(reader.lines)
+        pending = None
+        if line is None or line.startswith("["):
+            break
+        blank = line.find(" ")
+        token = line if blank < 0 else line[:blank]
+        rest = tokens_of("" if blank < 0 else line[blank:])
+        if not SINGLE_DECIMAL.match(token) or len(rest) != 4:
+            break
+        if not all(SINGLE_DECIMAL.match(t) for t in rest):
+            break
+        f = float(token)
+        if not found and kind == "ohms" and not f <= reader.last:
+            return []  # a version 1 file cannot hold noise above its last S frequency
+        if found and not f > found[-1][1]:
+            break
+        found.append((token, f, [float(t) for t in rest]))
+    return [(token, values) for token, _, values in found]
 
 
 def take_pairs(rec, count, order_12_21):
@@ -207,6 +299,8 @@ def names_other_parameters(cleaned):
 
 
 def read_option_line(line):
+    """The cleaned option line, its format, the reference list after the first "R " and the
+    position just after that list (-1 with no "R ")."""
     line = "".join(c.upper() if "a" <= c <= "z" else c for c in clean_line(line))
     if "DB" in line:
         fmt = DB
@@ -215,7 +309,17 @@ def read_option_line(line):
     else:
         fmt = RI
     p = line.find("R ")
-    return line, fmt, (50.0 if p < 0 else parse_number(line[p + 2 :]))
+    if p < 0:
+        return line, fmt, [], -1
+    # The first token counts whatever it is; the list goes on while decimal numbers follow.
+    values, end = [parse_number(line[p + 2 :])], -1
+    for m in re.finditer(r"[^ ]+", line[p + 2 :]):
+        if end >= 0:
+            if not SINGLE_DECIMAL.match(m.group()):
+                break
+            values.append(float(m.group()))
+        end = p + 2 + m.end()
+    return line, fmt, values, end
 
 
 def rewrite_option_line(line, z_old, z_new):
@@ -231,6 +335,30 @@ def rewrite_option_line(line, z_old, z_new):
         return rewritten
     after = line[p + 2 :].lstrip(" ")
     return line[: p + 2] + n + after[len(after.split(" ")[0]) :]
+
+
+def rewrite_reference_list(line, values, end, z_old, z_new):
+    if len(values) < 2:
+        return rewrite_option_line(line, z_old, z_new)
+    # A list of references becomes the one new reference; what follows the list stays.
+    return line[: line.find("R ")] + "R " + canonical_number_text(z_new) + line[end:]
+
+
+def deciding_reference(keyword_reference, values, not_renormalised):
+    """The (port 1, port 2) reference a file's numbers are given at, or None to refuse."""
+    if keyword_reference is not None:
+        refs = keyword_reference
+    elif values:
+        if len(values) > 2:
+            return None
+        refs = (values[0], values[-1])
+    else:
+        if not_renormalised:
+            return None  # the data keeps per-port references the file does not state
+        refs = (50.0, 50.0)
+    if not all(math.isfinite(z) and z > 0 for z in refs):
+        return None
+    return refs
 
 
 # ---------------------------------------------------------------- arithmetic
@@ -271,6 +399,44 @@ def renormalise(s11, s21, s12, s22, gamma):
     o21 = add(mul(e22, n21), mul(s21, n11))
     o22 = add(mul(e22, n22), mul(s21, n12))
     return o11, o21, o12, o22
+
+
+def renormalise_per_port(s11, s21, s12, s22, z1, z2, z_new):
+    """S' = D (S - G)(I - G S)^-1 D^-1 with G and D diagonal, in long double, each result
+    component rounded to a double once. The 2x2 product is written out: the off-diagonal
+    terms then carry 1 - G^2 as a factor instead of a difference of rounded products, so a
+    port whose G rounds to -1 gives an exact 0, not rounding noise that dB would magnify."""
+    n = LD(z_new)
+    g1, g2 = [(n - LD(z)) / (n + LD(z)) for z in (z1, z2)]
+    d1, d2 = [(LD(z) + n) / (LD(2) * np.sqrt(LD(z) * n)) for z in (z1, z2)]
+    c11, c21, c12, c22 = [np.clongdouble(complex(*s)) for s in (s11, s21, s12, s22)]
+    product = c12 * c21
+    det = (1 - g1 * c11) * (1 - g2 * c22) - (g1 * g2) * product
+    o11 = ((c11 - g1) * (1 - g2 * c22) + g2 * product) / det
+    o22 = ((c22 - g2) * (1 - g1 * c11) + g1 * product) / det
+    o12 = (d1 * ((1 - g1 * g1) * c12 / det)) / d2
+    o21 = (d2 * ((1 - g2 * g2) * c21 / det)) / d1
+    return tuple((float(v.real), float(v.imag)) for v in (o11, o21, o12, o22))
+
+
+def renormalise_noise(values, r1, z_new, ohms):
+    """Fmin as read; the optimum source reflection seen from z_new instead of r1; Rn over z_new
+    (given normalised to r1 in a version 1 block, in ohms after [Noise Data])."""
+    fmin, mag, angle, rn = values
+    r = (LD(z_new) - LD(r1)) / (LD(z_new) + LD(r1))
+    a = (LD(3.14159265358979) * LD(angle)) / LD(180)
+    gre, gim = LD(mag) * np.cos(a), np.sin(a) * LD(mag)
+    # Complex differences, imaginary parts included: 0 - r gim, not -(r gim), decides the sign
+    # of a zero angle.
+    num = (gre - r, gim - LD(0))
+    den = (1 - r * gre, LD(0) - r * gim)
+    d2 = den[0] * den[0] + den[1] * den[1]
+    qre = (num[0] * den[0] + num[1] * den[1]) / d2
+    qim = (num[1] * den[0] - num[0] * den[1]) / d2
+    magnitude = float(np.sqrt(qre * qre + qim * qim))
+    degrees = float(np.arctan2(qim, qre) * LD(57.29577951308238))
+    rn_new = float(LD(rn) / LD(z_new)) if ohms else float((LD(rn) * LD(r1)) / LD(z_new))
+    return fmin, magnitude, degrees, rn_new
 
 
 def c_pow_10(x):
@@ -385,69 +551,99 @@ def read_lines(name):
 def skip_to_option_line(lines):
     while lines:
         line = lines.pop(0)
-        if line.startswith("#"):
+        if line.lstrip(" \t").startswith("#"):
             return line
     return None
 
 
+def says_not_renormalised(name):
+    """Whether a comment before the file's first record says the data was not renormalised,
+    read in a pass of its own so that it does not hang on how far a run reads the file."""
+    lines = Lines(read_lines(name))
+    if skip_to_option_line(lines) is not None:
+        no_data = keyword_lines(lines)[3]
+        if not no_data:
+            Reader(lines).next_record()
+    return lines.not_renormalised
+
+
+class File:
+    def __init__(self, name):
+        self.lines = Lines(read_lines(name))
+        option = skip_to_option_line(self.lines)
+        self.found = option is not None
+        if not self.found:
+            return
+        self.order, keyword_reference, self.refused, self.no_data = keyword_lines(self.lines)
+        self.option, self.fmt, self.values, self.end = read_option_line(option)
+        self.refs = deciding_reference(keyword_reference, self.values, says_not_renormalised(name))
+
+
 def run(forward, reverse, output, impedance):
+    return convert(forward, reverse, output, impedance)[0]
+
+
+def convert(forward, reverse, output, impedance):
+    """The exit status, and whether the output was renormalised per port (then only its
+    numbers, not its bytes, are modelled)."""
     if output in (forward, reverse):
-        return 1
+        return 1, False
     single = forward == reverse
-    f_lines = read_lines(forward)
-    r_lines = [] if single else read_lines(reverse)
+    f = File(forward)
+    r = f if single else File(reverse)
     z_new = parse_number(impedance)
     if not (math.isfinite(z_new) and z_new > 0):
-        return 1
-    option = skip_to_option_line(f_lines)
-    if option is None:
-        return 1
-    f_order, reference, refused, f_none = keyword_lines(f_lines)
-    r_order, r_none = False, False
-    if not single:
-        refused = refused or names_other_parameters(clean_line(option))
-        option = skip_to_option_line(r_lines)
-        if option is None:
-            return 1
-        r_order, reference, r_refused, r_none = keyword_lines(r_lines)
-        refused = refused or r_refused
-    line, fmt, z_old = read_option_line(option)
-    if refused or names_other_parameters(line):
-        return 1
-    if reference is not None:
-        z_old = reference
-    if not (math.isfinite(z_old) and z_old > 0):
-        return 1
-    out = [rewrite_option_line(line, z_old, z_new) + "\r\n"]
-    gamma = (float((LD(z_old) - LD(z_new)) / (LD(z_old) + LD(z_new))), 0.0)
-    reader = Reader()
+        return 1, False
+    if not f.found or not r.found:
+        return 1, False
+    if f.refused or r.refused or names_other_parameters(f.option) or names_other_parameters(r.option):
+        return 1, False
+    if f.refs is None or r.refs is None:
+        return 1, False
+    z1, z2 = f.refs
+    per_port = z1 != z2
+    # The two files of one measurement must share one reference.
+    if not single and (per_port or r.refs[0] != r.refs[1] or r.refs[0] != z1):
+        return 1, False
+    # The reverse file's option line is the one written.
+    out = [rewrite_reference_list(r.option, r.values, r.end, r.refs[0], z_new) + "\r\n"]
+    gamma = (float((LD(z1) - LD(z_new)) / (LD(z1) + LD(z_new))), 0.0)
+    fmt = r.fmt
+    f_reader, r_reader = Reader(f.lines), Reader(r.lines)
     while True:
-        rec = "" if f_none else reader.next_record(f_lines, 1)
+        rec = "" if f.no_data else f_reader.next_record()
         if not rec:
             break
-        f_frequency = reader.last[1]
-        pairs, tokens = take_pairs(rec, 4 if single else 2, f_order)
+        pairs, tokens = take_pairs(rec, 4 if single else 2, f.order)
         s11, s21 = pairs[0], pairs[1]
         if single:
             s12, s22 = pairs[2], pairs[3]
             if tokens <= 5:
                 s12, s22 = s21, s11
         else:
-            rev = "" if r_none else reader.next_record(r_lines, 2)
-            if not rev or reader.last[2] != f_frequency:
-                return 1
-            w, _ = take_pairs(rev, 2, r_order)
+            rev = "" if r.no_data else r_reader.next_record()
+            if not rev or r_reader.last != f_reader.last:
+                return 1, False
+            w, _ = take_pairs(rev, 2, r.order)
             s22, s12 = w[0], w[1]
         params = [s11, s21, s12, s22]
         if fmt != RI:
             params = [to_ri(p, fmt) for p in params]
-        results = renormalise(*params, gamma)
+        if per_port:
+            results = renormalise_per_port(*params, z1, z2, z_new)
+        else:
+            results = renormalise(*params, gamma)
         if fmt != RI:
             results = [from_ri(p, fmt) for p in results]
-        out.append(data_line(reader.frequency_text, results, fmt))
-    with open(output + ".s2p", "wb") as f:
-        f.write("".join(out).encode("latin-1"))
-    return 0
+        out.append(data_line(f_reader.frequency_text, results, fmt))
+    ohms = f_reader.noise is not None and f_reader.noise[0] == "ohms"
+    for token, values in noise_lines(f_reader):
+        numbers = renormalise_noise(values, z1, z_new, ohms)
+        out.append(token + " " + field(numbers[0], 2, 9) + " " + field(numbers[1], 2, 9) + " "
+                   + field(numbers[2], 4, 9) + " " + field(numbers[3], 2, 9) + "\r\n")
+    with open(output + ".s2p", "wb") as out_file:
+        out_file.write("".join(out).encode("latin-1"))
+    return 0, per_port
 
 
 if __name__ == "__main__":
