@@ -2,11 +2,14 @@
 // line, one data line per frequency and a noise section after the S-parameters, as a network
 // analyser or a circuit simulator writes them.
 //
-//   generate_s2p FORMAT RECORDS BASE [--pair] [--crlf] [--seed N]
+//   generate_s2p FORMAT RECORDS BASE [--pair] [--crlf] [--seed N] [--references KIND]
 //
 // FORMAT is ri, ma or db. Writes BASE.s2p, or with --pair the forward and reverse files of a
 // two-step measurement, BASE_fwd.s2p and BASE_rev.s2p (the device turned round). Numbers carry
-// 9 to 12 significant digits; the same arguments always give the same bytes.
+// 9 to 12 significant digits; the same arguments always give the same bytes. KIND (single
+// file only) is one (R 50, the default), per-port (R 50 75) or port-impedances (a field
+// solver's export: no R, a Gamma and a Port Impedance comment after every line, complex
+// references that change with frequency).
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -114,7 +117,13 @@ Pair in_format(Pair p, Format format) {
     return {format == Format::db ? 20.0 * std::log10(magnitude) : magnitude, degrees};
 }
 
-void header(Writer& out, Format format, const char* role, std::string_view eol) {
+enum class References { one, per_port, port_impedances };
+
+// The noise section's lines, which tavrin writes after the S-parameters.
+constexpr int noise_lines = 20;
+
+void header(Writer& out, Format format, const char* role, std::string_view eol,
+            References references = References::one) {
     out.put("! Two-port S-parameters, ");
     out.put(role);
     out.put(eol);
@@ -124,8 +133,13 @@ void header(Writer& out, Format format, const char* role, std::string_view eol) 
     out.put(eol);
     out.put("!");
     out.put(eol);
-    out.put(format == Format::ri ? "# GHz S RI R 50" : format == Format::ma ? "# GHz S MA R 50"
-                                                                             : "# GHz S DB R 50");
+    if (references == References::port_impedances) {
+        out.put("! Data is not renormalized");
+        out.put(eol);
+    }
+    out.put(format == Format::ri ? "# GHz S RI" : format == Format::ma ? "# GHz S MA" : "# GHz S DB");
+    if (references == References::one) out.put(" R 50");
+    if (references == References::per_port) out.put(" R 50 75");
     out.put(eol);
     out.put("! freq S11 S21 S12 S22");
     out.put(eol);
@@ -158,7 +172,7 @@ void pairs(Writer& out, const Pair* list, int count, Format format, Random& rand
 void noise_section(Writer& out, std::string_view eol) {
     out.put("! Noise parameters: freq NFmin |Gopt| <Gopt Rn/50");
     out.put(eol);
-    for (int i = 1; i <= 20; ++i) {
+    for (int i = 1; i <= noise_lines; ++i) {
         frequency(out, static_cast<std::uint64_t>(i) * 500000000u);
         out.put(' ');
         out.number(0.8 + 0.05 * i, 10);
@@ -172,8 +186,27 @@ void noise_section(Writer& out, std::string_view eol) {
     }
 }
 
+// What a field solver writes after each line: the ports' propagation constants and their
+// impedances, a coplanar port near 50 ohms and a waveguide port falling from 500 ohms.
+void port_impedance_comments(Writer& out, double ghz, std::string_view eol) {
+    out.put("! Gamma ! 0 ");
+    out.number(20.9 * ghz, 10);
+    out.put(" 0 ");
+    out.number(10.0 + 9.0 * ghz, 10);
+    out.put(eol);
+    out.put("! Port Impedance ");
+    out.number(49.7 + 0.01 * ghz, 10);
+    out.put(' ');
+    out.number(-0.1 - 0.002 * ghz, 10);
+    out.put(' ');
+    out.number(377.0 + 120.0 / (1.0 + ghz), 10);
+    out.put(" 0");
+    out.put(eol);
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: generate_s2p ri|ma|db RECORDS BASE [--pair] [--crlf] [--seed N]\n");
+    std::fprintf(stderr, "usage: generate_s2p ri|ma|db RECORDS BASE [--pair] [--crlf] [--seed N]"
+                         " [--references one|per-port|port-impedances]\n");
     return 2;
 }
 
@@ -197,6 +230,7 @@ int main(int argc, char** argv) {
     bool pair = false;
     bool crlf = false;
     std::uint64_t seed = 1;
+    References references = References::one;
     for (int i = 4; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (a == "--pair") {
@@ -205,11 +239,22 @@ int main(int argc, char** argv) {
             crlf = true;
         } else if (a == "--seed" && i + 1 < argc) {
             seed = std::strtoull(argv[++i], nullptr, 10);
+        } else if (a == "--references" && i + 1 < argc) {
+            const std::string_view kind = argv[++i];
+            if (kind == "one") {
+                references = References::one;
+            } else if (kind == "per-port") {
+                references = References::per_port;
+            } else if (kind == "port-impedances") {
+                references = References::port_impedances;
+            } else {
+                return usage();
+            }
         } else {
             return usage();
         }
     }
-    if (records == 0) return usage();
+    if (records == 0 || (pair && references != References::one)) return usage();
     const std::string_view eol = crlf ? "\r\n" : "\n";
 
     // 10 MHz to about 40 GHz, at least 1 Hz apart.
@@ -219,7 +264,7 @@ int main(int argc, char** argv) {
 
     Random random{seed};
     Writer forward(pair ? base + "_fwd.s2p" : base + ".s2p");
-    header(forward, format, pair ? "forward measurement" : "complete two-port", eol);
+    header(forward, format, pair ? "forward measurement" : "complete two-port", eol, references);
     if (!pair) {
         for (unsigned long long i = 0; i < records; ++i) {
             const std::uint64_t hz = start + i * step;
@@ -230,6 +275,9 @@ int main(int argc, char** argv) {
             // Instruments mark a few points; the comment must be cut off.
             if (i % 1000 == 999) forward.put(" ! marker");
             forward.put(eol);
+            if (references == References::port_impedances) {
+                port_impedance_comments(forward, static_cast<double>(hz) * 1e-9, eol);
+            }
             if (i % 100000 == 99999) {
                 forward.put("! segment boundary");
                 forward.put(eol);

@@ -15,39 +15,54 @@ bool usable(const Complex& z, WaveDefinition waves, double n) {
     return !(z.im == 0.0 && z.re == -n);
 }
 
+// One port's part of S' = L (S - G)(I - Gamma S)^-1 R^-1, with R held as its inverse so that
+// the four scale factors are products. Only the ratios L_i / R_j count, so factors common to
+// both ports (2 sqrt(n), and the 1/n of the pseudo-wave magnitude) are left out, and
+// reciprocals stand in for quotients: the per-record work of a field solver's file is mostly
+// these divisions and square roots.
 struct PortFactors {
     WideComplex gamma;
     WideComplex shift;
     WideComplex left;
-    WideComplex right;
+    WideComplex right_inverse;
 };
 
 PortFactors factors_of(const Complex& impedance, WaveDefinition waves, long double n) {
     const WideComplex z = widen(impedance);
     const WideComplex new_z{n, 0.0L};
-    const long double root_n = std::sqrt(n);
     PortFactors f;
     switch (waves) {
         case WaveDefinition::traveling: {
-            f.gamma = (new_z - z) / (new_z + z);
+            // D = (Z + n) / (2 sqrt(Z) sqrt(n)).
+            const WideComplex sum = z + new_z;
+            const WideComplex over_sum = reciprocal(sum);
+            const WideComplex root = principal_sqrt(z);
+            f.gamma = (new_z - z) * over_sum;
             f.shift = f.gamma;
-            f.left = (z + new_z) / (2.0L * root_n * principal_sqrt(z));
-            f.right = f.left;
+            f.left = sum * reciprocal(root);
+            f.right_inverse = root * over_sum;
             break;
         }
         case WaveDefinition::pseudo: {
-            f.gamma = (new_z - z) / (new_z + z);
+            // D = sqrt(n / Re Z) (|Z| / n) (Z + n) / (2 Z).
+            const WideComplex sum = z + new_z;
+            const WideComplex over_sum = reciprocal(sum);
+            const long double magnitude = modulus(z) / std::sqrt(z.re);
+            f.gamma = (new_z - z) * over_sum;
             f.shift = f.gamma;
-            const long double magnitude = std::sqrt(n / z.re) * (modulus(z) / n);
-            f.left = magnitude * ((z + new_z) / (2.0L * z));
-            f.right = f.left;
+            f.left = magnitude * (sum * reciprocal(z));
+            f.right_inverse = (1.0L / magnitude) * (z * over_sum);
             break;
         }
         case WaveDefinition::power: {
-            f.gamma = (new_z - z) / (new_z + conj(z));
+            // P = (n + conj Z) / (2 sqrt(n Re Z)); L = conj P, R = P.
+            const WideComplex sum = new_z + conj(z);
+            const WideComplex over_sum = reciprocal(sum);
+            const long double root = std::sqrt(z.re);
+            f.gamma = (new_z - z) * over_sum;
             f.shift = conj(f.gamma);
-            f.right = (1.0L / (2.0L * std::sqrt(n * z.re))) * (new_z + conj(z));
-            f.left = conj(f.right);
+            f.left = (1.0L / root) * conj(sum);
+            f.right_inverse = root * over_sum;
             break;
         }
     }
@@ -73,11 +88,16 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
     const PortFactors p[2] = {factors_of(z.port1, waves, n), factors_of(z.port2, waves, n)};
     const WideComplex one{1.0L, 0.0L};
     PortRenormalisation c;
+    // Traveling and pseudo-waves have L = R: the diagonal is left as it is.
+    c.unit_diagonal = waves != WaveDefinition::power;
     for (int i = 0; i < 2; ++i) {
         c.gamma[i] = p[i].gamma;
         c.shift[i] = p[i].shift;
-        for (int j = 0; j < 2; ++j) c.scale[i][j] = p[i].left / p[j].right;
+        for (int j = 0; j < 2; ++j) {
+            if (i != j || !c.unit_diagonal) c.scale[i][j] = p[i].left * p[j].right_inverse;
+        }
     }
+    c.gamma_product = c.gamma[0] * c.gamma[1];
     // (S - G)(I - Gamma S)^-1 has S12 (1 - G1 Gamma1) / det and S21 (1 - G2 Gamma2) / det off
     // the diagonal.
     c.scale[0][1] = c.scale[0][1] * (one - c.shift[0] * c.gamma[0]);
@@ -94,13 +114,13 @@ void renormalise_ports(const TwoPort& s, const PortRenormalisation& c, TwoPort& 
     const WideComplex through = s12 * s21;
     const WideComplex d1 = one - c.gamma[0] * s11;  // 1 - Gamma1 S11
     const WideComplex d2 = one - c.gamma[1] * s22;  // 1 - Gamma2 S22
-    const WideComplex det = d1 * d2 - (c.gamma[0] * c.gamma[1]) * through;
+    const WideComplex over_det = reciprocal(d1 * d2 - c.gamma_product * through);
     const WideComplex m11 = (s11 - c.shift[0]) * d2 + c.gamma[1] * through;
     const WideComplex m22 = (s22 - c.shift[1]) * d1 + c.gamma[0] * through;
-    result.s11 = narrow((c.scale[0][0] * m11) / det);
-    result.s12 = narrow((c.scale[0][1] * s12) / det);
-    result.s21 = narrow((c.scale[1][0] * s21) / det);
-    result.s22 = narrow((c.scale[1][1] * m22) / det);
+    result.s11 = narrow((c.unit_diagonal ? m11 : c.scale[0][0] * m11) * over_det);
+    result.s12 = narrow((c.scale[0][1] * s12) * over_det);
+    result.s21 = narrow((c.scale[1][0] * s21) * over_det);
+    result.s22 = narrow((c.unit_diagonal ? m22 : c.scale[1][1] * m22) * over_det);
 }
 
 }  // namespace tavrin

@@ -39,6 +39,8 @@ struct PortRenormalisation {
     WideComplex gamma[2];
     WideComplex shift[2];      // G
     WideComplex scale[2][2];   // L_i / R_j, the off-diagonal ones times (1 - G_j Gamma_j)
+    WideComplex gamma_product;
+    bool unit_diagonal = false;  // L_i / R_i = 1, as for traveling and pseudo-waves
 };
 
 PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition waves, double n);

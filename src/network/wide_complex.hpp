@@ -46,6 +46,12 @@ inline WideComplex operator/(const WideComplex& a, const WideComplex& b) {
 
 inline WideComplex conj(const WideComplex& z) { return {z.re, -z.im}; }
 
+// 1 / z with one division, for quotients that share a divisor.
+inline WideComplex reciprocal(const WideComplex& z) {
+    const long double scale = 1.0L / ((z.re * z.re) + (z.im * z.im));
+    return {z.re * scale, -z.im * scale};
+}
+
 inline long double modulus(const WideComplex& z) { return std::sqrt((z.re * z.re) + (z.im * z.im)); }
 
 // The principal square root (real part >= 0; on the negative real axis +j sqrt|x| for a +0

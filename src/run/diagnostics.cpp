@@ -137,8 +137,13 @@ std::string describe_success(const RunReport& report, const RunFileNames& names)
         text += " and " + std::to_string(report.noise_lines) + " noise line" +
                 (report.noise_lines == 1 ? "" : "s");
     }
-    return text + ", from " + from + " to " + ohms(report.z_new) + ", " +
-           std::string(report.format_name) + "\n";
+    text += ", from " + from + " to " + ohms(report.z_new) + ", " + std::string(report.format_name);
+    if (report.noise_left_out) {
+        // Said, since the file had data this one lacks.
+        text += "; the [Noise Data] block, which starts above the last S-parameter frequency, "
+                "is left out: a version 1 file cannot hold it";
+    }
+    return text + "\n";
 }
 
 }  // namespace tavrin

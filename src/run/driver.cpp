@@ -126,6 +126,7 @@ Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, dou
         ++report.noise_lines;
         if (output.failed()) break;
     }
+    report.noise_left_out = two_ports.noise_block_left_out();
     return {};
 }
 

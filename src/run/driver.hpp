@@ -17,6 +17,7 @@ struct RunReport {
     Failure failure;
     unsigned long long records = 0;      // S-parameter lines written
     unsigned long long noise_lines = 0;  // noise lines written
+    bool noise_left_out = false;         // a '[Noise Data]' block a version 1 file cannot hold
     StatedReferences references;         // the references the data was converted from
     WaveDefinition waves = WaveDefinition::traveling;
     std::string_view format_name;

@@ -35,6 +35,9 @@ std::optional<std::string_view> comment_text(std::string_view raw_line) {
 }
 
 std::optional<std::string_view> port_impedance_numbers(std::string_view comment) {
+    // As field solvers write it, on every record of a file: one comparison.
+    constexpr std::string_view usual = " Port Impedance";
+    if (comment.starts_with(usual)) return comment.substr(usual.size());
     constexpr std::string_view words = "PORTIMPEDANCE";
     std::size_t i = 0;
     for (const char letter : words) {
@@ -46,19 +49,29 @@ std::optional<std::string_view> port_impedance_numbers(std::string_view comment)
 }
 
 int take_numbers(std::string_view text, double numbers[4]) {
-    std::string token;
+    std::string with_point;  // only for a token written with a decimal comma
     int count = 0;
     std::size_t i = 0;
     for (;;) {
         while (i < text.size() && is_blank(text[i])) ++i;
         if (i == text.size()) return count;
-        token.clear();
-        for (; i < text.size() && !is_blank(text[i]); ++i) {
-            token.push_back(text[i] == ',' ? '.' : text[i]);
+        std::string_view token = text.substr(i);
+        std::size_t length = 0;
+        double value = parse_number(token, length);
+        if (length == 0 || (length < token.size() && !is_blank(token[length]))) {
+            // Not a number that ends its token (a comma, a word): the token, the slow way.
+            length = 0;
+            while (length < token.size() && !is_blank(token[length])) ++length;
+            with_point.assign(token.substr(0, length));
+            for (char& c : with_point) c = c == ',' ? '.' : c;
+            token = with_point;
+            value = parse_number(token);
         }
-        if (!is_decimal_number(token)) return -1;
-        if (count < 4) numbers[count] = parse_number(token);
+        // Strict: the number reader also takes words, radix and D forms.
+        if (!is_decimal_number(token.substr(0, length))) return -1;
+        if (count < 4) numbers[count] = value;
         ++count;
+        i += length;
     }
 }
 

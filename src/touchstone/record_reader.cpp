@@ -342,6 +342,7 @@ bool RecordReader::take_noise_line(NoiseLine& noise) {
     if (noise_started_) {
         if (!(frequency > last_noise_frequency_)) return false;
     } else if (in_ohms && !(frequency <= last_frequency_)) {
+        noise_left_out_ = true;
         return false;
     }
     noise_started_ = true;

@@ -133,6 +133,8 @@ public:
     bool order_12_21() const { return order_12_21_; }
     // Why the data ended early, if it did.
     const Failure& problem() const { return problem_; }
+    // Whether a '[Noise Data]' block was left out for starting above the last record.
+    bool noise_block_left_out() const { return noise_left_out_; }
 
 private:
     enum class Phase { header, records, noise };
@@ -180,6 +182,7 @@ private:
     PortImpedances impedances_;
     double last_noise_frequency_ = 0.0;
     bool noise_started_ = false;
+    bool noise_left_out_ = false;
     Failure problem_;
 };
 
@@ -201,6 +204,7 @@ public:
 
     // The forward file's noise block, once the two-ports have ended.
     bool next_noise_line(NoiseLine& noise) { return forward_.next_noise_line(noise); }
+    bool noise_block_left_out() const { return forward_.noise_block_left_out(); }
 
     // The frequency token of the last two-port: in two-file mode the reverse file's.
     std::string_view frequency_text() const {

@@ -155,6 +155,12 @@ TEST(Verbose, SaysWhatWasDone) {
          {},
          "tavrin: wrote c.s2p: 2 S-parameter records and 2 noise lines, from 50 ohms to 75 ohms, "
          "MA\n"},
+        {"a noise block left out",
+         "[Version] 2.0\n# GHz S RI R 50\n[Network Data]\n" + record + "[Noise Data]\n2" + noise.substr(1),
+         {},
+         "tavrin: wrote c.s2p: 1 S-parameter record, from 50 ohms to 75 ohms, RI; the [Noise Data] "
+         "block, which starts above the last S-parameter frequency, is left out: a version 1 file "
+         "cannot hold it\n"},
         {"a reference per port", "# GHz S DB R 50 60\n" + record, {},
          "tavrin: wrote c.s2p: 1 S-parameter record, from 50/60 ohms per port to 75 ohms, DB\n"},
         {"port impedances", "# GHz S RI\n" + record + "! Port Impedance 49.7 -0.1 375 3\n",
