@@ -19,7 +19,8 @@ bool usable(const Complex& z, WaveDefinition waves, double n) {
 // the four scale factors are products. Only the ratios L_i / R_j count, so factors common to
 // both ports (2 sqrt(n), and the 1/n of the pseudo-wave magnitude) are left out, and
 // reciprocals stand in for quotients: the per-record work of a field solver's file is mostly
-// these divisions and square roots.
+// these divisions and square roots. The reflection coefficients stay true quotients, so that
+// a reference far from n still gives exactly -1 and the network's zeros stay zeros.
 struct PortFactors {
     WideComplex gamma;
     WideComplex shift;
@@ -37,7 +38,7 @@ PortFactors factors_of(const Complex& impedance, WaveDefinition waves, long doub
             const WideComplex sum = z + new_z;
             const WideComplex over_sum = reciprocal(sum);
             const WideComplex root = principal_sqrt(z);
-            f.gamma = (new_z - z) * over_sum;
+            f.gamma = (new_z - z) / sum;
             f.shift = f.gamma;
             f.left = sum * reciprocal(root);
             f.right_inverse = root * over_sum;
@@ -48,7 +49,7 @@ PortFactors factors_of(const Complex& impedance, WaveDefinition waves, long doub
             const WideComplex sum = z + new_z;
             const WideComplex over_sum = reciprocal(sum);
             const long double magnitude = modulus(z) / std::sqrt(z.re);
-            f.gamma = (new_z - z) * over_sum;
+            f.gamma = (new_z - z) / sum;
             f.shift = f.gamma;
             f.left = magnitude * (sum * reciprocal(z));
             f.right_inverse = (1.0L / magnitude) * (z * over_sum);
@@ -59,7 +60,7 @@ PortFactors factors_of(const Complex& impedance, WaveDefinition waves, long doub
             const WideComplex sum = new_z + conj(z);
             const WideComplex over_sum = reciprocal(sum);
             const long double root = std::sqrt(z.re);
-            f.gamma = (new_z - z) * over_sum;
+            f.gamma = (new_z - z) / sum;
             f.shift = conj(f.gamma);
             f.left = (1.0L / root) * conj(sum);
             f.right_inverse = root * over_sum;
