@@ -90,4 +90,15 @@ inline std::string_view as_text(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
+// Blank-separated tokens of a cleaned text.
+inline int count_tokens(std::string_view text) {
+    int count = 0;
+    bool in_token = false;
+    for (const char c : text) {
+        if (c != ' ' && !in_token) ++count;
+        in_token = c != ' ';
+    }
+    return count;
+}
+
 }  // namespace tavrin::fuzz

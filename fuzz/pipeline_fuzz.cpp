@@ -27,6 +27,7 @@
 
 namespace {
 
+using tavrin::fuzz::count_tokens;
 using tavrin::fuzz::require;
 
 class PrivateFolder {
@@ -60,16 +61,6 @@ private:
 bool is_option_line(std::string_view line) {
     const std::size_t first = line.find_first_not_of(" \t");
     return first != std::string_view::npos && line[first] == '#';
-}
-
-int count_tokens(std::string_view text) {
-    int count = 0;
-    bool in_token = false;
-    for (const char c : text) {
-        if (c != ' ' && !in_token) ++count;
-        in_token = c != ' ';
-    }
-    return count;
 }
 
 PrivateFolder& folder() {

@@ -18,6 +18,7 @@
 
 namespace {
 
+using tavrin::fuzz::count_tokens;
 using tavrin::fuzz::require;
 
 constexpr std::string_view reverse_mark = "\n@@reverse@@\n";
@@ -39,16 +40,6 @@ std::vector<std::string> split_lines(std::string_view contents) {
         start = lf + 1;
     }
     return lines;
-}
-
-int count_tokens(std::string_view text) {
-    int count = 0;
-    bool in_token = false;
-    for (const char c : text) {
-        if (c != ' ' && !in_token) ++count;
-        in_token = c != ' ';
-    }
-    return count;
 }
 
 std::string upper_without_blanks(std::string_view text) {

@@ -48,6 +48,22 @@ struct Block {
     }
 };
 
+// The next two-port the loop may convert, counted; false at the end of the input or where a
+// record ends the loop (result.end then says why).
+bool take_next(TwoPortReader& reader, const RecordConversion& conversion, TwoPortText& text,
+               LoopResult& result) {
+    if (!reader.next_two_port_text(text)) {
+        if (reader.problem()) result.end = LoopEnd::input_problem;
+        return false;
+    }
+    if (!conversion.change.accepts(text.impedances)) {
+        result.end = LoopEnd::reference_refused;
+        return false;
+    }
+    ++result.records;
+    return true;
+}
+
 std::size_t append(std::string& texts, std::string_view text) {
     const std::size_t at = texts.size();
     texts.append(text);
@@ -113,15 +129,7 @@ bool Pipeline::fill(Block& block, TwoPortReader& reader, LoopResult& result) con
     block.output.clear();
     TwoPortText text;
     while (block.entries.size() < records_per_block && block.texts.size() < text_bytes_per_block) {
-        if (!reader.next_two_port_text(text)) {
-            if (reader.problem()) result.end = LoopEnd::input_problem;
-            return false;
-        }
-        if (!conversion_.change.accepts(text.impedances)) {
-            result.end = LoopEnd::reference_refused;
-            return false;
-        }
-        ++result.records;
+        if (!take_next(reader, conversion_, text, result)) return false;
         Block::Entry e;
         e.frequency_size = text.frequency_text.size();
         e.frequency_at = append(block.texts, text.frequency_text);
@@ -252,15 +260,7 @@ LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conver
     LoopResult result;
     TwoPortText text;
     while (threads.count <= 1 || result.records < threads.start_after) {
-        if (!reader.next_two_port_text(text)) {
-            if (reader.problem()) result.end = LoopEnd::input_problem;
-            return result;
-        }
-        if (!conversion.change.accepts(text.impedances)) {
-            result.end = LoopEnd::reference_refused;
-            return result;
-        }
-        ++result.records;
+        if (!take_next(reader, conversion, text, result)) return result;
         conversion.convert(text, output, pictures);
         // Stop at once on a full disk rather than compute what cannot be written.
         if (output.failed()) {

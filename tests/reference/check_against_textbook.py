@@ -17,16 +17,9 @@ import random
 import shutil
 import subprocess
 import sys
-import tempfile
-import warnings
 
-warnings.filterwarnings("ignore")
-import numpy as np  # noqa: E402
-
-# Debian's scikit-rf 0.15.4 still uses numpy.complex, which numpy 1.24 removed.
-if not hasattr(np, "complex"):
-    np.complex = complex
-import skrf  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from reference_support import np, pair_text, pair_value, run_cases, skrf  # noqa: E402
 
 TOLERANCE = 5e-8  # on each complex S-parameter, relative to max(1, |S|)
 FORMATS = ["RI", "MA", "DB"]
@@ -56,26 +49,6 @@ def network(rng, kind):
                           c(1.0)], [c(1.0),
                                     10 ** (-rng.uniform(40, 100) / 20) * np.exp(1j * rng.uniform(-3, 3))]])
     raise ValueError(kind)
-
-
-def pair_text(value, fmt):
-    """Two tokens for one S-parameter, as an exporter writes them; zero magnitudes in dB as -inf."""
-    if fmt == "RI":
-        a, b = value.real, value.imag
-    else:
-        magnitude = abs(value)
-        a = magnitude if fmt == "MA" else (20 * math.log10(magnitude) if magnitude else -math.inf)
-        b = math.degrees(math.atan2(value.imag, value.real))
-    return ["-inf" if a == -math.inf else f"{a:.12g}", f"{b:.12g}"]
-
-
-def pair_value(tokens, fmt):
-    """What a pair of tokens means, read back here with Python's own float()."""
-    a, b = float(tokens[0]), float(tokens[1])
-    if fmt == "RI":
-        return complex(a, b)
-    magnitude = a if fmt == "MA" else 10 ** (a / 20)
-    return magnitude * complex(math.cos(math.radians(b)), math.sin(math.radians(b)))
 
 
 def line_of(frequency, pairs, fmt):
@@ -193,21 +166,8 @@ def main():
     tool = os.path.abspath(sys.argv[1])
     cases = int(sys.argv[2]) if len(sys.argv) > 2 else 200
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
-    failures = 0
-    for case in range(cases):
-        folder = tempfile.mkdtemp(prefix="tavrin-textbook-")
-        try:
-            problems, arguments = one_case(rng, tool, folder)
-            if problems:
-                failures += 1
-                keep = folder + "-kept"
-                shutil.copytree(folder, keep)
-                print(f"case {case}: tavrin {' '.join(arguments)}: {'; '.join(problems)}"
-                      f" (files in {keep})")
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
-    print(f"{cases - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    return run_cases("tavrin-textbook-", ((f"case {case}", lambda folder: one_case(rng, tool, folder))
+                                          for case in range(cases)))
 
 
 if __name__ == "__main__":

@@ -17,16 +17,9 @@ import random
 import shutil
 import subprocess
 import sys
-import tempfile
-import warnings
 
-warnings.filterwarnings("ignore")
-import numpy as np  # noqa: E402
-
-# Debian's scikit-rf 0.15.4 still uses numpy.complex, which numpy 1.24 removed.
-if not hasattr(np, "complex"):
-    np.complex = complex
-import skrf  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from reference_support import np, pair_text, pair_value, run_cases, skrf  # noqa: E402
 
 TOLERANCE = 5e-8          # on each complex S-parameter, relative to max(1, |S|)
 NOISE_TOLERANCE = 1e-8    # on each printed nine-decimal noise number
@@ -156,23 +149,6 @@ def expected_noise(values, r1, n, ohms):
 
 # ---------------------------------------------------------------- files
 
-def pair_text(value, fmt):
-    if fmt == "RI":
-        a, b = value.real, value.imag
-    else:
-        a = abs(value) if fmt == "MA" else 20 * math.log10(abs(value))
-        b = math.degrees(math.atan2(value.imag, value.real))
-    return f"{a:.10g} {b:.10g}"
-
-
-def pair_value(tokens, fmt):
-    a, b = float(tokens[0]), float(tokens[1])
-    if fmt == "RI":
-        return complex(a, b)
-    magnitude = a if fmt == "MA" else 10 ** (a / 20)
-    return magnitude * complex(math.cos(math.radians(b)), math.sin(math.radians(b)))
-
-
 def matrix_of(tokens, fmt):
     """S from the eight tokens of a line in S11 S21 S12 S22 order."""
     p = [pair_value(tokens[k:k + 2], fmt) for k in range(0, 8, 2)]
@@ -221,9 +197,9 @@ def one_case(rng, row, tool, folder):
     for frequency in row["s"]:
         s, other = amplifier(rng), amplifier(rng)
         # Two files: the pairs the tool must not take differ from the ones it must.
-        forward.append(" ".join([frequency] + [pair_text(v, fmt) for v in
+        forward.append(" ".join([frequency] + [" ".join(pair_text(v, fmt, 10)) for v in
                                                (s[0, 0], s[1, 0], other[0, 1], other[1, 1])]))
-        reverse.append(" ".join([frequency] + [pair_text(v, fmt) for v in
+        reverse.append(" ".join([frequency] + [" ".join(pair_text(v, fmt, 10)) for v in
                                                (s[1, 1], s[0, 1], other[1, 0], other[0, 0])]))
         said = matrix_of(forward[-1].split()[1:], fmt)
         if row.get("two"):
@@ -363,22 +339,10 @@ def main():
     cases = int(sys.argv[2]) if len(sys.argv) > 2 else 3 * len(TABLE)
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     self_test(rng)
-    failures = 0
-    for case in range(cases):
-        row = TABLE[case % len(TABLE)]
-        folder = tempfile.mkdtemp(prefix="tavrin-noise-")
-        try:
-            problems, arguments = one_case(rng, row, tool, folder)
-            if problems:
-                failures += 1
-                keep = folder + "-kept"
-                shutil.copytree(folder, keep)
-                print(f"case {case} ({row['name']}): tavrin {' '.join(arguments)}: "
-                      f"{'; '.join(problems)} (files in {keep})")
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
-    print(f"{cases - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    jobs = ((f"case {case} ({TABLE[case % len(TABLE)]['name']})",
+             lambda folder, row=TABLE[case % len(TABLE)]: one_case(rng, row, tool, folder))
+            for case in range(cases))
+    return run_cases("tavrin-noise-", jobs)
 
 
 if __name__ == "__main__":

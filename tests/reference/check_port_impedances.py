@@ -12,25 +12,14 @@ back with scikit-rf; refusals must give status 1 and an empty or absent output.
 
 Usage: check_port_impedances.py TOOL [CASES] [SEED]
 """
-import contextlib
-import io
 import math
 import os
 import random
-import shutil
 import subprocess
 import sys
-import tempfile
-import warnings
 
-warnings.filterwarnings("ignore")
-import numpy as np  # noqa: E402
-
-# Debian's scikit-rf 0.15.4 still uses numpy.complex, which numpy 1.24 removed.
-if not hasattr(np, "complex"):
-    np.complex = complex
-with contextlib.redirect_stdout(io.StringIO()):  # its note that matplotlib is missing
-    import skrf  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from reference_support import np, pair_text, pair_value, run_cases, skrf  # noqa: E402
 
 TOLERANCE = 5e-8  # on each complex S-parameter, relative to max(1, |S|)
 PRINTED = 6e-10   # nine printed decimals, plus the arithmetic's own rounding
@@ -151,26 +140,6 @@ def network(rng, kind):
     if kind == "amplifier":  # 30 dB, unilateral
         return np.array([[c(0.6), 0], [10 ** 1.5 * np.exp(1j * rng.uniform(-3, 3)), c(0.6)]])
     raise ValueError(kind)
-
-
-def pair_text(value, fmt):
-    """Two tokens for one S-parameter, as an exporter writes them; zero magnitudes in dB as -inf."""
-    if fmt == "RI":
-        a, b = value.real, value.imag
-    else:
-        magnitude = abs(value)
-        a = magnitude if fmt == "MA" else (20 * math.log10(magnitude) if magnitude else -math.inf)
-        b = math.degrees(math.atan2(value.imag, value.real))
-    return ["-inf" if a == -math.inf else f"{a:.12g}", f"{b:.12g}"]
-
-
-def pair_value(tokens, fmt):
-    """What a pair of tokens means, read back here with Python's own float()."""
-    a, b = float(tokens[0]), float(tokens[1])
-    if fmt == "RI":
-        return complex(a, b)
-    magnitude = a if fmt == "MA" else 10 ** (a / 20)
-    return magnitude * complex(math.cos(math.radians(b)), math.sin(math.radians(b)))
 
 
 def number(x):
@@ -469,7 +438,6 @@ def main():
     problems = self_test(rng)
     for problem in problems:
         print(problem)
-    total, failures = 1, int(bool(problems))
     jobs = [(f"case {k}", lambda f, k=k: renormalisation_case(rng, tool, f, k))
             for k in range(cases)]
     jobs += [(f"refusal '{e[0]}'", lambda f, e=e: table_case(rng, tool, f, e, True))
@@ -478,21 +446,8 @@ def main():
              for e in ACCEPTED]
     jobs += [(f"two files, {e[0]}", lambda f, e=e: two_file_case(rng, tool, f, e))
              for e in TWO_FILES]
-    for name, job in jobs:
-        folder = tempfile.mkdtemp(prefix="tavrin-ports-")
-        try:
-            problems, arguments, what = job(folder)
-            total += 1
-            if problems:
-                failures += 1
-                keep = folder + "-kept"
-                shutil.copytree(folder, keep)
-                print(f"{name}: tavrin {' '.join(arguments)}: {'; '.join(problems)}"
-                      f" [{what}] (files in {keep})")
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
-    print(f"{total - failures} passed, {failures} failed")
-    return 1 if failures else 0
+    # The mathematics counts as one case of its own.
+    return max(run_cases("tavrin-ports-", jobs), 1 if problems else 0)
 
 
 if __name__ == "__main__":
