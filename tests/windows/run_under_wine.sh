@@ -11,7 +11,9 @@
 #      Step 5 always includes two generated MA files of 3000 points (random values, and angles on
 #      multiples of 45 degrees): sine and cosine are the program's own on both platforms and
 #      atan2, log and sqrt are the same x87 instructions, so MA output is identical by
-#      construction.
+#      construction. So are a field solver's file with port impedances per record and a file
+#      with a reference per port and a noise block, whose long double arithmetic is written
+#      out in the program.
 # TAVRIN_WINE_STRESS=1 adds generated RI and DB files: random values, and DB data on multiples
 # of 45 degrees. DB goes through 10^x, where Linux keeps glibc's pow and Windows has the
 # program's correctly rounded one; glibc's misses in about 0.08% of exponents, which shows in
@@ -42,7 +44,8 @@ cmake --build "$win_build" -j2
 
 # Test sources that start the tool run only on Linux; their executables drive tavrin.exe.
 e2e_tests=()
-for source in $(grep -rl --include='*_test.cpp' 'run_tool(' "$root/tests"); do
+# (the same rule as tests/CMakeLists.txt: they call run_tool or run conversions through it)
+for source in $(grep -rlE --include='*_test.cpp' 'run_tool\(|conversion_support\.hpp' "$root/tests"); do
   e2e_tests+=("$(basename "$source" .cpp)")
 done
 echo "-- native build ($host_build): tavrin ${e2e_tests[*]}"
@@ -114,6 +117,26 @@ for format in $generated_formats; do
       print line
     } }' >"$linux_dir/right_angles_$format.s2p"
 done
+# A field solver's export: complex port impedances per record (the long double per-port path,
+# with its own square roots and divisions), and a noise block after a drop.
+awk 'BEGIN {
+  srand(17); print "! Data is not renormalized"; print "# GHZ S MA"
+  for (i = 1; i <= 1000; i++) {
+    line = sprintf("%.3f", i * 0.01)
+    for (k = 0; k < 4; k++) line = line sprintf(" %.9g %.9g", rand() * 1.2, rand() * 360 - 180)
+    print line
+    print "! Gamma ! 0 " rand() " 0 " rand()
+    printf "! Port Impedance %.9g %.9g %.9g %.9g\n", 20 + rand() * 400, rand() * 20 - 10, rand() * 90 + 5, rand() * 60 - 30
+  } }' >"$linux_dir/generated_solver.s2p"
+awk 'BEGIN {
+  srand(18); print "# GHz S RI R 50 75"
+  for (i = 1; i <= 500; i++) {
+    line = sprintf("%.2f", i * 0.1)
+    for (k = 0; k < 8; k++) line = line sprintf(" %.10g", rand() * 2 - 1)
+    print line
+  }
+  for (i = 1; i <= 50; i++) printf "%.1f %.3f %.4f %.2f %.4f\n", i, rand() * 3, rand(), rand() * 360 - 180, rand() }' \
+  >"$linux_dir/generated_per_port_noise.s2p"
 cp "$linux_dir"/*.s2p "$windows_dir"/
 
 runs=()  # "forward reverse impedance" triples
