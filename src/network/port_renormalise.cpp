@@ -15,59 +15,13 @@ bool usable(const Complex& z, WaveDefinition waves, double n) {
     return !(z.im == 0.0 && z.re == -n);
 }
 
-// One port's part of S' = L (S - G)(I - Gamma S)^-1 R^-1, with R held as its inverse so that
-// the four scale factors are products. Only the ratios L_i / R_j count, so factors common to
-// both ports (2 sqrt(n), and the 1/n of the pseudo-wave magnitude) are left out, and
-// reciprocals stand in for quotients: the per-record work of a field solver's file is mostly
-// these divisions and square roots. The reflection coefficients stay true quotients, so that
-// a reference far from n still gives exactly -1 and the network's zeros stay zeros.
-struct PortFactors {
-    WideComplex gamma;
-    WideComplex shift;
-    WideComplex left;
-    WideComplex right_inverse;
-};
-
-PortFactors factors_of(const Complex& impedance, WaveDefinition waves, long double n) {
-    const WideComplex z = widen(impedance);
-    const WideComplex new_z{n, 0.0L};
-    PortFactors f;
-    switch (waves) {
-        case WaveDefinition::traveling: {
-            // D = (Z + n) / (2 sqrt(Z) sqrt(n)).
-            const WideComplex sum = z + new_z;
-            const WideComplex over_sum = reciprocal(sum);
-            const WideComplex root = principal_sqrt(z);
-            f.gamma = (new_z - z) / sum;
-            f.shift = f.gamma;
-            f.left = sum * reciprocal(root);
-            f.right_inverse = root * over_sum;
-            break;
-        }
-        case WaveDefinition::pseudo: {
-            // D = sqrt(n / Re Z) (|Z| / n) (Z + n) / (2 Z).
-            const WideComplex sum = z + new_z;
-            const WideComplex over_sum = reciprocal(sum);
-            const long double magnitude = modulus(z) / std::sqrt(z.re);
-            f.gamma = (new_z - z) / sum;
-            f.shift = f.gamma;
-            f.left = magnitude * (sum * reciprocal(z));
-            f.right_inverse = (1.0L / magnitude) * (z * over_sum);
-            break;
-        }
-        case WaveDefinition::power: {
-            // P = (n + conj Z) / (2 sqrt(n Re Z)); L = conj P, R = P.
-            const WideComplex sum = new_z + conj(z);
-            const WideComplex over_sum = reciprocal(sum);
-            const long double root = std::sqrt(z.re);
-            f.gamma = (new_z - z) / sum;
-            f.shift = conj(f.gamma);
-            f.left = (1.0L / root) * conj(sum);
-            f.right_inverse = root * over_sum;
-            break;
-        }
-    }
-    return f;
+// The reflection coefficient (n - Z) / sum from the sum's reciprocal, which the scale factors
+// need too; for a real Z as a true quotient, so that a reference far from n still gives
+// exactly -1 and the network's zeros stay zeros.
+WideComplex reflection(const WideComplex& z, long double n, const WideComplex& sum,
+                       const WideComplex& over_sum) {
+    if (z.im == 0.0L && sum.im == 0.0L) return {(n - z.re) / sum.re, 0.0L};
+    return WideComplex{n - z.re, -z.im} * over_sum;
 }
 
 }  // namespace
@@ -85,24 +39,49 @@ bool references_usable(const PortImpedances& z, WaveDefinition waves, double n) 
     return usable(z.port1, waves, n) && usable(z.port2, waves, n);
 }
 
+// With S_ii' = L_i/R_i ... and the off-diagonal factors L_i/R_j (1 - G_i Gamma_i) worked out
+// per definition (sum_i = Z_i + n, or n + conj Z_i for power waves):
+//   traveling: both 4n sqrt(Z1) sqrt(Z2) / (sum_1 sum_2), diagonal 1;
+//   pseudo:    4n (m1/m2) Z2 / (sum_1 sum_2) and 4n (m2/m1) Z1 / (sum_1 sum_2), m_i = |Z_i| /
+//              sqrt(Re Z_i), diagonal 1;
+//   power:     both 4n sqrt(Re Z1 Re Z2) / (sum_1 sum_2), diagonal conj(sum_i) / sum_i.
+// Fewer divisions and square roots than the factors themselves: for a field solver's file they
+// are most of the per-record work.
 PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition waves, double n) {
-    const PortFactors p[2] = {factors_of(z.port1, waves, n), factors_of(z.port2, waves, n)};
-    const WideComplex one{1.0L, 0.0L};
+    const long double new_z = n;
+    const WideComplex z1 = widen(z.port1);
+    const WideComplex z2 = widen(z.port2);
+    const bool power = waves == WaveDefinition::power;
+    const WideComplex sum1 = power ? WideComplex{new_z + z1.re, -z1.im} : WideComplex{new_z + z1.re, z1.im};
+    const WideComplex sum2 = power ? WideComplex{new_z + z2.re, -z2.im} : WideComplex{new_z + z2.re, z2.im};
+    const WideComplex over_sum1 = reciprocal(sum1);
+    const WideComplex over_sum2 = reciprocal(sum2);
+    const WideComplex over_sums = (4.0L * new_z) * (over_sum1 * over_sum2);
     PortRenormalisation c;
-    // Traveling and pseudo-waves have L = R: the diagonal is left as it is.
-    c.unit_diagonal = waves != WaveDefinition::power;
-    for (int i = 0; i < 2; ++i) {
-        c.gamma[i] = p[i].gamma;
-        c.shift[i] = p[i].shift;
-        for (int j = 0; j < 2; ++j) {
-            if (i != j || !c.unit_diagonal) c.scale[i][j] = p[i].left * p[j].right_inverse;
-        }
-    }
+    c.gamma[0] = reflection(z1, new_z, sum1, over_sum1);
+    c.gamma[1] = reflection(z2, new_z, sum2, over_sum2);
+    c.shift[0] = power ? conj(c.gamma[0]) : c.gamma[0];
+    c.shift[1] = power ? conj(c.gamma[1]) : c.gamma[1];
     c.gamma_product = c.gamma[0] * c.gamma[1];
-    // (S - G)(I - Gamma S)^-1 has S12 (1 - G1 Gamma1) / det and S21 (1 - G2 Gamma2) / det off
-    // the diagonal.
-    c.scale[0][1] = c.scale[0][1] * (one - c.shift[0] * c.gamma[0]);
-    c.scale[1][0] = c.scale[1][0] * (one - c.shift[1] * c.gamma[1]);
+    c.unit_diagonal = !power;
+    switch (waves) {
+        case WaveDefinition::traveling:
+            c.scale[0][1] = (principal_sqrt(z1) * principal_sqrt(z2)) * over_sums;
+            c.scale[1][0] = c.scale[0][1];
+            break;
+        case WaveDefinition::pseudo: {
+            const long double ratio = (modulus(z1) * std::sqrt(z2.re)) / (modulus(z2) * std::sqrt(z1.re));
+            c.scale[0][1] = ratio * (z2 * over_sums);
+            c.scale[1][0] = (1.0L / ratio) * (z1 * over_sums);
+            break;
+        }
+        case WaveDefinition::power:
+            c.scale[0][1] = std::sqrt(z1.re * z2.re) * over_sums;
+            c.scale[1][0] = c.scale[0][1];
+            c.scale[0][0] = conj(sum1) * over_sum1;
+            c.scale[1][1] = conj(sum2) * over_sum2;
+            break;
+    }
     return c;
 }
 

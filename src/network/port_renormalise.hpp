@@ -38,7 +38,7 @@ bool references_usable(const PortImpedances& z, WaveDefinition waves, double n);
 struct PortRenormalisation {
     WideComplex gamma[2];
     WideComplex shift[2];      // G
-    WideComplex scale[2][2];   // L_i / R_j, the off-diagonal ones times (1 - G_j Gamma_j)
+    WideComplex scale[2][2];   // L_i / R_j, the off-diagonal ones times (1 - G_i Gamma_i)
     WideComplex gamma_product;
     bool unit_diagonal = false;  // L_i / R_i = 1, as for traveling and pseudo-waves
 };

@@ -319,13 +319,14 @@ def close(a, b, scale=0.0, angle=False):
 
 
 def vanishing(magnitude, db):
-    """A magnitude of (practically) zero, whose angle then says nothing."""
-    if db:
-        return magnitude == "-inf"
+    """A magnitude of (practically) zero, whose angle then says nothing. In dB anything at or
+    below -300 dB counts: exactly 0 in one computation may be 1e-321 in another, both far
+    below what the nine decimals of a magnitude hold."""
     try:
-        return abs(float(magnitude)) <= ABSOLUTE
+        x = float(magnitude)
     except ValueError:
         return False
+    return x <= -300 if db else abs(x) <= ABSOLUTE
 
 
 def size(tokens):
@@ -356,7 +357,8 @@ def same_line(t, m, fmt):
     else:
         pairs, db = [(k, k + 1) for k in range(1, len(t), 2)], fmt == "DB"
     angles = {k for _, k in pairs}
-    free = {k for j, k in pairs if vanishing(t[j], db) and vanishing(m[j], db)}
+    free = {i for j, k in pairs if vanishing(t[j], db) and vanishing(m[j], db) for i in (j, k)}
+    free -= {j for j, _ in pairs if not db}  # a vanishing magnitude itself is still compared
     return all(close(t[k], m[k], angle=k in angles) for k in range(1, len(t)) if k not in free)
 
 
