@@ -113,10 +113,12 @@ ReferenceChange reference_change(const RunHeader& header, double z_new) {
 // The noise block after the S-parameter lines, for the new reference.
 Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, double z_new,
                           OutputSlot& output, RunReport& report) {
+    const double r1 = header.references.noise_reference;
     PictureState pictures;
     NoiseLine noise;
     while (two_ports.next_noise_line(noise)) {
-        const double r1 = header.references.noise_reference;
+        // Checked only here: a file of port impedances may state no usable R, and needs one
+        // only for a noise block.
         if (!is_usable_impedance(r1)) {
             return failure_of(Cause::reference_not_usable, FileRole::forward, 0,
                               canonical_number_text(r1));

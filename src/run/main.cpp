@@ -49,13 +49,11 @@ int main(int argc, char** argv) {
     int status = tavrin::run_program(command, slots, report);
     // The terminal is put back before the files are closed.
     tavrin::run_exit_actions();
-    const int error_before_closing = slots.output.error();
     status = slots.close_all(status);
     if (status != 0 && !report.failure) {
-        // Only the closing could still fail: the output's last bytes, or an input's read.
+        // Only the closing could still fail: the output's last bytes.
         report.failure = tavrin::failure_of(tavrin::Cause::write_failed, tavrin::FileRole::output);
-        report.failure.system_error = slots.output.error() != 0 ? slots.output.error()
-                                                                : error_before_closing;
+        report.failure.system_error = slots.output.error();
     }
     tell(command, report, status);
     std::fflush(nullptr);

@@ -187,21 +187,21 @@ def data_lines(rng, kind, fmt, count):
     return freqs, lines, said
 
 
-def build(rng, spec):
-    """The input file for a spec (missing style choices are drawn and recorded in it), its
+def build(rng, plan):
+    """The input file a plan describes (missing style choices are drawn and recorded in it), its
     frequencies and data lines, and each record's S-matrix and references as written."""
-    fmt, count = spec["fmt"], spec["count"]
+    fmt, count = plan["fmt"], plan["count"]
 
     def pick(key, options):
-        return spec.setdefault(key, rng.choice(options))
-    freqs, lines, said = data_lines(rng, spec["network"], fmt, count)
-    rows = reference_texts(rng, spec["refs"], spec["n"], count)
-    if "bad" in spec:  # one reference replaced: (record, port, value)
-        k, port, z = spec["bad"]
+        return plan.setdefault(key, rng.choice(options))
+    freqs, lines, said = data_lines(rng, plan["network"], fmt, count)
+    rows = reference_texts(rng, plan["refs"], plan["n"], count)
+    if "bad" in plan:  # one reference replaced: (record, port, value)
+        k, port, z = plan["bad"]
         rows[k][port] = (number(z.real), number(z.imag))
     refs = [[complex(float(re), float(im)) for re, im in row] for row in rows]
     indent, head, tail, body = pick("indent", ["", "", "", "  ", " \t"]), [], [], lines
-    if spec["form"] == "solver":
+    if plan["form"] == "solver":
         if pick("statement", [True, True, False]):
             head.append(rng.choice(["!Data is not renormalized", "! Data is not renormalized",
                                     "! DATA IS NOT RENORMALIZED"]))
@@ -214,18 +214,18 @@ def build(rng, spec):
             body.append(line)
             if gamma:
                 body.append(gamma + " ".join(number(rng.uniform(0, 3)) for _ in range(4)))
-            if spec.get("missing") not in (k, "all"):
+            if plan.get("missing") not in (k, "all"):
                 body += impedance_lines(rng, rows[k], glued, matrix, case, coupled)
             if blank:
                 body.append("")
-    elif spec["form"] == "option":
-        r = spec.get("r_text", f"{rows[0][0][0]} {rows[0][1][0]}")
+    elif plan["form"] == "option":
+        r = plan.get("r_text", f"{rows[0][0][0]} {rows[0][1][0]}")
         option = indent + pick("option_text", ["# GHz S {fmt} R {r}", "#\tGHz\tS\t{fmt}\tR\t{r}",
                                                "# ghz s {lfmt} r {r}"]).format(
             fmt=fmt, lfmt=fmt.lower(), r=r.replace(" ", "  " if "\t" not in r else "\t"))
         head = ["! references per port"]
     else:  # Touchstone 2.0 with [Reference]
-        first, second = spec.get("reference", (rows[0][0][0], rows[0][1][0]))
+        first, second = plan.get("reference", (rows[0][0][0], rows[0][1][0]))
         head = ["[Version] 2.0"]
         option = indent + f"# GHz S {fmt}" + pick("r", ["", " R 50"])
         tail = ["[Number of Ports] 2", f"[Number of Frequencies] {count}",
@@ -233,7 +233,7 @@ def build(rng, spec):
                                         "[Reference]\n{0}\n{1}"]).format(first, second),
                 "[Network Data]"]
         body = lines + ["[End]"]
-    waves = spec.get("comment")
+    waves = plan.get("comment")
     waves_line = [f"! S-parameter uses the {waves} definition"] if waves else []
     before = pick("comment_first", [True, False])
     text = head + (waves_line if before else []) + [option] + (waves_line if not before else [])
@@ -334,20 +334,20 @@ def renormalisation_case(rng, tool, folder, index):
     form, refs = LAYOUTS[index % len(LAYOUTS)]
     effective = "traveling" if refs == "evanescent" else rng.choice(WAVES)
     comment, option = waves_statement(rng, effective)
-    spec = {"form": form, "refs": refs, "network": NETWORKS[(index // len(LAYOUTS)) % 3],
+    plan = {"form": form, "refs": refs, "network": NETWORKS[(index // len(LAYOUTS)) % 3],
             "fmt": rng.choice(FORMATS), "count": rng.randint(1, 5), "comment": comment,
             "n": rng.choice([25, 50, 75, 100]) if refs == "same" else rng.choice([25, 75, 100])}
-    text, freqs, lines, said, ports = build(rng, spec)
+    text, freqs, lines, said, ports = build(rng, plan)
     open(os.path.join(folder, "f.s2p"), "w").write(text)
-    arguments = ([f"--waves={option}"] if option else []) + ["f", "f", "out", f"{spec['n']:g}"]
-    expected = [by_waves(s, z, spec["n"], effective) for s, z in zip(said, ports)]
+    arguments = ([f"--waves={option}"] if option else []) + ["f", "f", "out", f"{plan['n']:g}"]
+    expected = [by_waves(s, z, plan["n"], effective) for s, z in zip(said, ports)]
     status = run(tool, folder, arguments)
-    problems = output_problems(folder, status, freqs, expected, spec["n"], spec["fmt"],
+    problems = output_problems(folder, status, freqs, expected, plan["n"], plan["fmt"],
                                lines if refs == "same" else None)
-    return problems, arguments, f"{effective} waves, {spec}"
+    return problems, arguments, f"{effective} waves, {plan}"
 
 
-REFUSALS = [  # (what, spec changes, --waves option); every one must give status 1 and no data
+REFUSALS = [  # (what, plan changes, --waves option); every one must give status 1 and no data
     ("Port Impedance missing at the first record", {"missing": 0}, None),
     ("Port Impedance missing at the middle record", {"missing": 1}, None),
     ("Port Impedance missing at the last record", {"missing": 2}, None),
@@ -367,7 +367,7 @@ REFUSALS = [  # (what, spec changes, --waves option); every one must give status
      {"form": "option", "refs": "real", "r_text": "50 0"}, None),
     ("[Reference] 50 -75", {"form": "keyword", "refs": "real", "reference": ("50", "-75")}, None),
 ]
-ACCEPTED = [  # (what, spec changes, --waves option): fixed cases that must be converted
+ACCEPTED = [  # (what, plan changes, --waves option): fixed cases that must be converted
     ("Data is not renormalized with R 50 and no Port Impedance",
      {"refs": "fifty", "missing": "all", "statement": True, "r": " R 50"}, None),
     ("matrix form with coupling terms, power waves",
@@ -390,18 +390,18 @@ TWO_FILES = [  # (what, forward header, reverse header, shared reference or None
 
 def table_case(rng, tool, folder, entry, refuse):
     what, changes, option = entry
-    spec = {"form": "solver", "refs": "complex", "network": rng.choice(NETWORKS),
+    plan = {"form": "solver", "refs": "complex", "network": rng.choice(NETWORKS),
             "fmt": rng.choice(FORMATS), "count": 3, "n": rng.choice([25, 75, 100])}
-    spec.update(changes)
-    text, freqs, lines, said, ports = build(rng, spec)
+    plan.update(changes)
+    text, freqs, lines, said, ports = build(rng, plan)
     open(os.path.join(folder, "f.s2p"), "w").write(text)
-    arguments = ([f"--waves={option}"] if option else []) + ["f", "f", "out", f"{spec['n']:g}"]
+    arguments = ([f"--waves={option}"] if option else []) + ["f", "f", "out", f"{plan['n']:g}"]
     status = run(tool, folder, arguments)
     if refuse:
         return refusal_problems(folder, status), arguments, what
-    waves = option or spec.get("comment") or "traveling"
-    expected = [by_waves(s, z, spec["n"], waves) for s, z in zip(said, ports)]
-    return output_problems(folder, status, freqs, expected, spec["n"], spec["fmt"]), arguments, what
+    waves = option or plan.get("comment") or "traveling"
+    expected = [by_waves(s, z, plan["n"], waves) for s, z in zip(said, ports)]
+    return output_problems(folder, status, freqs, expected, plan["n"], plan["fmt"]), arguments, what
 
 
 def two_file_case(rng, tool, folder, entry):
