@@ -101,6 +101,36 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::reverse_frequency_differs:
             return at + "frequency " + f.subject + ", but " + names.forward + " line " +
                    std::to_string(f.other_line) + " is at " + f.other;
+        case Cause::ports_unknown:
+            return at + "the port count is not known: no .sNp extension, no '[Number of Ports]'; "
+                        "give --ports N";
+        case Cause::ports_disagree:
+            return at + f.subject + " ports, but " + f.other + " says otherwise";
+        case Cause::record_short:
+            return at + "the record at frequency " + f.subject + " ends after " + f.other +
+                   " numbers, before its S-parameters are complete";
+        case Cause::record_long:
+            return at + "the record at frequency " + f.subject + " holds more numbers than " +
+                   f.other + " S-parameters";
+        case Cause::number_malformed:
+            return at + "'" + f.subject + "' is not a number";
+        case Cause::frequency_not_rising:
+            return at + "frequency " + f.subject + " is not above the frequency before it (" +
+                   f.other + ")";
+        case Cause::frequency_count_differs:
+            return at + "'[Number of Frequencies] " + f.other + "', but " + f.subject +
+                   " records were read";
+        case Cause::network_singular:
+            return at + "at frequency " + f.subject +
+                   " the network cannot be renormalised (I - Gamma S is singular)";
+        case Cause::new_reference_count:
+            return "--to " + f.subject + ": give one impedance, or one for each of the " +
+                   f.other + " ports";
+        case Cause::stream_needs_count:
+            return at + "a version 2.0 output counts its records in its header; it cannot be "
+                        "made from standard input";
+        case Cause::cannot_move_output:
+            return "cannot move the finished output to " + file + system_reason(f.system_error);
         case Cause::read_failed:
             return "cannot read " + file + system_reason(f.system_error);
         case Cause::write_failed:

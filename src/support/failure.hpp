@@ -39,9 +39,21 @@ enum class Cause {
     port_impedance_not_usable,  // unusable for the wave definition
     reverse_record_missing,
     reverse_frequency_differs,
+    // Files of any port count.
+    ports_unknown,           // no extension, '[Number of Ports]' or --ports gives the count
+    ports_disagree,          // two of them give different counts
+    record_short,            // a record ends before its numbers are complete
+    record_long,             // a record holds more numbers than its port count allows
+    number_malformed,        // a token among a record's numbers is not a number
+    frequency_not_rising,    // a record's frequency is not above the one before
+    frequency_count_differs, // '[Number of Frequencies]' against the records read
+    network_singular,        // I - Gamma S cannot be solved for a record
+    new_reference_count,     // --to with neither one value nor one per port
+    stream_needs_count,      // a version 2.0 output, whose header counts the records, of standard input
     // The system.
     read_failed,
     write_failed,
+    cannot_move_output,      // the finished output could not take its final name
 };
 
 // Which of the run's files a failure is about.

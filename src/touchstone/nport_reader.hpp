@@ -1,0 +1,101 @@
+// Records of a Touchstone file of any port count, read by count of numbers, with what the file
+// states around them: its header, keyword lines and port impedance comments.
+//
+// Grammar (lines cleaned; '!' comments and blank lines may stand anywhere):
+//   header   := any lines, then the option line (first character other than blanks and tabs
+//               '#'); in a version 2.0 file '[Version]' comes before it
+//   keywords := '[Name] value' lines up to '[Network Data]' or the first data line
+//   record   := frequency, then the record's numbers (2 N^2 for a full matrix, N (N + 1) for
+//               '[Matrix Format] Lower' or 'Upper'), over as many lines as the file takes;
+//               continuation lines hold no frequency, and the record ends with its line
+//   end      := the end of the file, '[End]', or '[Noise Data]'
+// Version 1 writes N >= 3 row by row (S11 S12 ... S1N, then S21 ...), N = 1 as one pair, and
+// N = 2 as S11 S21 S12 S22 ('[Two-Port Data Order] 12_21': S11 S12 S21 S22).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "network/complex.hpp"
+#include "network/port_renormalise.hpp"
+#include "support/failure.hpp"
+#include "support/file_slots.hpp"
+#include "touchstone/option_line.hpp"
+
+namespace tavrin {
+
+enum class MatrixFormat { full, lower, upper };
+
+// Everything a file says before its first record.
+struct NPortHeader {
+    std::string option_line;  // as read
+    long long option_line_number = 0;
+    int version = 1;                  // 2 after '[Version] 2.0'
+    int ports = 0;                    // '[Number of Ports]'; 0 where the file does not say
+    long long ports_line = 0;
+    MatrixFormat matrix = MatrixFormat::full;
+    bool order_12_21 = false;         // '[Two-Port Data Order] 12_21'
+    std::vector<double> reference;    // '[Reference]': one value, or one per port
+    long long reference_line = 0;
+    long long frequencies = -1;       // '[Number of Frequencies]'; -1 where absent
+    long long frequencies_line = 0;
+    bool not_renormalized = false;        // a comment says the data is for the ports' own Z
+    std::optional<WaveDefinition> waves;  // a comment names the wave definition
+    bool port_impedances = false;         // the records carry them (known from the first)
+    // The first thing the file states that cannot be converted: a port count that differs
+    // from the one given to the reader, '[Mixed-Mode Order]', an unknown matrix format...
+    Failure refusal;
+};
+
+// One record: the frequency token as cleaned, its value, the S-matrix row by row as the file
+// writes its pairs (not yet converted from MA or DB; the missing half of a Lower or Upper
+// matrix filled in as the mirror image), and the port impedances its comments give.
+struct NPortRecord {
+    std::string frequency_text;
+    double frequency = 0.0;
+    std::vector<Complex> s;           // ports x ports, S_ij at [i * ports + j]
+    std::vector<Complex> impedances;  // ports values where the file gives them, else empty
+    long long line = 0;               // the record's first line
+};
+
+// The references an N-port file's data is given for.
+struct NPortReferences {
+    enum class Kind { one, per_port, per_frequency };
+    Kind kind = Kind::one;
+    std::vector<double> values;  // one per port, for one and per_port
+};
+
+// As for two ports: port impedance comments over '[Reference]' over the option line's "R "
+// list (one value, or one per port), 50 ohms when nothing is stated, refused when the file says
+// its data is not renormalised and states nothing. Every real value must be finite and above 0.
+Failure read_nport_references(const OptionLine& option, const NPortHeader& header,
+                              std::size_t ports, NPortReferences& references);
+
+class NPortReader {
+public:
+    // ports: the count the caller already knows (an extension, --ports), 0 when it does not.
+    NPortReader(InputSlot& input, int ports) : input_(input), ports_(ports) {}
+    NPortReader(const NPortReader&) = delete;
+    NPortReader& operator=(const NPortReader&) = delete;
+
+    // Reads up to the first record. False when the file has no option line.
+    bool read_header(NPortHeader& header);
+    // Reads the first record with its comments (which sets header.port_impedances), for the
+    // port count the caller settled on.
+    void begin_records(int ports, NPortHeader& header);
+    // The next record; false at the end of the data or at a problem().
+    bool next_record(NPortRecord& record);
+    // Why the records ended early, if they did; its file role is the caller's to set.
+    const Failure& problem() const { return problem_; }
+    unsigned long long records_read() const { return records_read_; }
+
+private:
+    InputSlot& input_;
+    int ports_ = 0;
+    Failure problem_;
+    unsigned long long records_read_ = 0;
+};
+
+}  // namespace tavrin
