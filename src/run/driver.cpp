@@ -185,6 +185,9 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
         case LoopEnd::reference_refused:
             report.failure = refused_references(two_ports, header.waves);
             break;
+        case LoopEnd::record_broken:
+            report.failure = loop.broken;
+            break;
     }
     if (report.failure) {
         // The lines written are right, but the file would look complete: leave none.

@@ -32,6 +32,7 @@ struct Block {
         std::size_t forward_at, forward_size;
         std::size_t reverse_at, reverse_size;
         PortImpedances impedances;
+        long long forward_line, reverse_line;
     };
     enum class State { free, filled, computing, done };
 
@@ -39,12 +40,17 @@ struct Block {
     std::vector<Entry> entries;
     std::string output;
     State state = State::free;
+    // The first record of the block that could not be converted; the output ends before it.
+    std::size_t broken_at = no_broken_record;
+    BrokenTwoPort broken;
+
+    static constexpr std::size_t no_broken_record = static_cast<std::size_t>(-1);
 
     TwoPortText text_of(const Entry& e) const {
         const std::string_view all = texts;
         return {all.substr(e.frequency_at, e.frequency_size),
                 all.substr(e.forward_at, e.forward_size), all.substr(e.reverse_at, e.reverse_size),
-                e.impedances};
+                e.impedances, e.forward_line, e.reverse_line};
     }
 };
 
@@ -127,6 +133,7 @@ bool Pipeline::fill(Block& block, TwoPortReader& reader, LoopResult& result) con
     block.texts.clear();
     block.entries.clear();
     block.output.clear();
+    block.broken_at = Block::no_broken_record;
     TwoPortText text;
     while (block.entries.size() < records_per_block && block.texts.size() < text_bytes_per_block) {
         if (!take_next(reader, conversion_, text, result)) return false;
@@ -138,13 +145,20 @@ bool Pipeline::fill(Block& block, TwoPortReader& reader, LoopResult& result) con
         e.reverse_size = text.reverse.size();
         e.reverse_at = append(block.texts, text.reverse);
         e.impedances = text.impedances;
+        e.forward_line = text.forward_line;
+        e.reverse_line = text.reverse_line;
         block.entries.push_back(e);
     }
     return true;
 }
 
 void Pipeline::convert(Block& block, OutputSlot& scratch, PictureState& pictures) const {
-    for (const Block::Entry& e : block.entries) conversion_.convert(block.text_of(e), scratch, pictures);
+    for (std::size_t i = 0; i < block.entries.size(); ++i) {
+        if (!conversion_.convert(block.text_of(block.entries[i]), scratch, pictures, block.broken)) {
+            block.broken_at = i;
+            break;
+        }
+    }
     scratch.take_memory(block.output);
 }
 
@@ -187,6 +201,12 @@ LoopResult Pipeline::run(TwoPortReader& reader, OutputSlot& output, LoopResult r
             lock.unlock();
             output.write(next.output);
             lock.lock();
+            if (next.broken_at != Block::no_broken_record) {
+                result.end = LoopEnd::record_broken;
+                result.broken =
+                    broken_record(next.text_of(next.entries[next.broken_at]), next.broken);
+                return result;
+            }
             next.state = Block::State::free;
             ++written;
             // Stop at once on a full disk rather than compute what cannot be written.
@@ -225,15 +245,16 @@ LoopResult Pipeline::run(TwoPortReader& reader, OutputSlot& output, LoopResult r
 
 }  // namespace
 
-void RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
-                               PictureState& pictures) const {
+bool RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
+                               PictureState& pictures, BrokenTwoPort& broken) const {
     TwoPort s;
-    take_two_port(text, layout, s);
+    if (!take_two_port(text, layout, s, broken)) return false;
     format.to_ri(s);
     TwoPort result;
     change.apply(s, text.impedances, result);
     format.from_ri(result);
     write_data_record(output, pictures, text.frequency_text, format, result);
+    return true;
 }
 
 LoopThreads loop_threads_from_environment() {
@@ -261,7 +282,12 @@ LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conver
     TwoPortText text;
     while (threads.count <= 1 || result.records < threads.start_after) {
         if (!take_next(reader, conversion, text, result)) return result;
-        conversion.convert(text, output, pictures);
+        BrokenTwoPort broken;
+        if (!conversion.convert(text, output, pictures, broken)) {
+            result.end = LoopEnd::record_broken;
+            result.broken = broken_record(text, broken);
+            return result;
+        }
         // Stop at once on a full disk rather than compute what cannot be written.
         if (output.failed()) {
             result.end = LoopEnd::write_failed;

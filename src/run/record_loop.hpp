@@ -18,7 +18,9 @@ struct RecordConversion {
     ReferenceChange change;
     TwoPortLayout layout;
 
-    void convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures) const;
+    // False, writing nothing, for a record whose numbers no two-port line holds.
+    bool convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures,
+                 BrokenTwoPort& broken) const;
 };
 
 // How many threads share the per-record work, and from when. One thread is the plain loop.
@@ -37,12 +39,14 @@ enum class LoopEnd {
     complete,           // the forward data ended
     input_problem,      // the reader's problem(): a reverse record missing, a comment...
     reference_refused,  // a record's own references cannot define the waves
+    record_broken,      // a record holds a count of numbers no two-port line has
     write_failed,
 };
 
 struct LoopResult {
     LoopEnd end = LoopEnd::complete;
     unsigned long long records = 0;  // two-ports read (and, when complete, written)
+    Failure broken;                  // the broken record, where end says so
 };
 
 // Converts and writes every two-port the reader gives, in file order; stops at once when the

@@ -48,7 +48,7 @@ std::optional<std::string_view> port_impedance_numbers(std::string_view comment)
     return comment.substr(i);
 }
 
-int take_numbers(std::string_view text, double numbers[4]) {
+int take_numbers(std::string_view text, double* numbers, int capacity) {
     std::string with_point;  // only for a token written with a decimal comma
     int count = 0;
     std::size_t i = 0;
@@ -69,7 +69,7 @@ int take_numbers(std::string_view text, double numbers[4]) {
         }
         // Strict: the number reader also takes words, radix and D forms.
         if (!is_decimal_number(token.substr(0, length))) return -1;
-        if (count < 4) numbers[count] = value;
+        if (count < capacity) numbers[count] = value;
         ++count;
         i += length;
     }

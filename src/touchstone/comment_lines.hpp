@@ -18,9 +18,13 @@ std::optional<std::string_view> comment_text(std::string_view raw_line);
 std::optional<std::string_view> port_impedance_numbers(std::string_view comment);
 
 // Grammar: decimal numbers separated by blanks or tabs, a comma counting as the decimal point.
-// Gives how many the text holds, the first four of them in numbers (the real/imaginary pairs of
-// two ports), or -1 when a token is not a decimal number.
-int take_numbers(std::string_view text, double numbers[4]);
+// Gives how many the text holds, the first `capacity` of them in numbers, or -1 when a token is
+// not a decimal number.
+int take_numbers(std::string_view text, double* numbers, int capacity);
+// The real/imaginary pairs of two ports.
+inline int take_numbers(std::string_view text, double numbers[4]) {
+    return take_numbers(text, numbers, 4);
+}
 
 // Statements a header comment makes about the whole file, ignoring case and the number of
 // blanks: "Data is not renormalized" (field solvers: the data is for each port's own impedance)

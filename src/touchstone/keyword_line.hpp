@@ -17,6 +17,10 @@ enum class FileKeyword {
     end,
 };
 
+// '[Matrix Format]': every element of each record, or only the lower or upper triangle of a
+// symmetrical matrix, row by row.
+enum class MatrixFormat { full, lower, upper };
+
 // A cleaned line is a keyword line when it starts with '['.
 inline bool is_keyword_line(std::string_view cleaned_line) {
     return !cleaned_line.empty() && cleaned_line.front() == '[';

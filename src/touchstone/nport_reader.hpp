@@ -22,11 +22,10 @@
 #include "network/port_renormalise.hpp"
 #include "support/failure.hpp"
 #include "support/file_slots.hpp"
+#include "touchstone/keyword_line.hpp"
 #include "touchstone/option_line.hpp"
 
 namespace tavrin {
-
-enum class MatrixFormat { full, lower, upper };
 
 // Everything a file says before its first record.
 struct NPortHeader {

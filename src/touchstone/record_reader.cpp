@@ -91,19 +91,25 @@ void RecordReader::read_comment(std::string_view comment) {
     }
     // The comments after a dropped line are that line's.
     if (after_dropped_line_) return;
-    double numbers[4];
+    double numbers[8];
     if (const std::optional<std::string_view> text = port_impedance_numbers(comment)) {
         matrix_row_possible_ = false;
         if (problem_) return;
-        if (impedances_given_ || take_numbers(*text, numbers) != 4) {
+        const int count = impedances_given_ ? -1 : take_numbers(*text, numbers, 8);
+        if (count != 4 && count != 8) {
             // Two for one record, or not two re/im pairs: which values hold cannot be known.
             problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
                                   ahead_line_number_);
             return;
         }
-        impedances_ = {{numbers[0], numbers[1]}, {numbers[2], numbers[3]}};
         impedances_given_ = true;
         impedances_line_number_ = ahead_line_number_;
+        if (count == 8) {
+            // The whole 2 x 2 matrix on one line: its diagonal.
+            impedances_ = {{numbers[0], numbers[1]}, {numbers[6], numbers[7]}};
+            return;
+        }
+        impedances_ = {{numbers[0], numbers[1]}, {numbers[2], numbers[3]}};
         matrix_row_possible_ = true;
         return;
     }
@@ -169,7 +175,13 @@ void RecordReader::read_keyword_lines(FileKeywords& keywords) {
                 refuse(Cause::ports_not_two, line, keyword_line);
             }
         } else if (keyword == FileKeyword::matrix_format) {
-            if (!keyword_value_is(value, "FULL")) refuse(Cause::matrix_not_full, line, keyword_line);
+            if (triangular_ && keyword_value_is(value, "LOWER")) {
+                keywords.matrix = MatrixFormat::lower;
+            } else if (triangular_ && keyword_value_is(value, "UPPER")) {
+                keywords.matrix = MatrixFormat::upper;
+            } else if (!keyword_value_is(value, "FULL")) {
+                refuse(Cause::matrix_not_full, line, keyword_line);
+            }
         } else if (keyword == FileKeyword::mixed_mode_order) {
             refuse(Cause::mixed_mode, line, keyword_line);
         } else if (keyword == FileKeyword::noise_data || keyword == FileKeyword::end) {
@@ -200,6 +212,7 @@ bool RecordReader::read_header(FileHeader& header) {
     if (found) {
         read_keyword_lines(header.keywords);
         order_12_21_ = header.keywords.order_12_21;
+        matrix_ = header.keywords.matrix;
         phase_ = Phase::records;
         // The first record, with the comments after it: they tell whether the file gives
         // port impedances, before anything is written.
@@ -369,29 +382,79 @@ void take_pairs(std::string_view numbers, int pairs, bool order_12_21, DataRecor
         record.tokens += numbers.empty() ? 0 : 1;
         pair.im = pop_number(numbers);
     }
+    record.rest = numbers;
 }
 
-bool holds_only_s11_and_s21(const DataRecord& record) { return record.tokens <= 5; }
+bool holds_only_s11_and_s21(const DataRecord& record) { return record.tokens == 4; }
 
 void fill_symmetrical(TwoPort& s) {
     s.s12 = s.s21;
     s.s22 = s.s11;
 }
 
-void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s) {
+namespace {
+
+// The numbers a text holds, from the record its pairs were taken into: counted past those
+// taken only as far as deciding whether it may be a two-port line needs.
+int numbers_held(const DataRecord& record, int pairs_taken) {
+    if (record.tokens < 2 * pairs_taken || record.rest.empty()) return record.tokens;
+    return record.tokens + count_tokens(record.rest);
+}
+
+// S11 and S21 only, or all four pairs; a Lower or Upper matrix holds three.
+bool is_whole_two_port(int numbers, MatrixFormat matrix) {
+    if (matrix != MatrixFormat::full) return numbers == 6;
+    return numbers == 4 || numbers >= 8;
+}
+
+bool refuse_numbers(FileRole file, int numbers, BrokenTwoPort& broken) {
+    broken.file = file;
+    broken.numbers = numbers;
+    return false;
+}
+
+}  // namespace
+
+bool take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s,
+                   BrokenTwoPort& broken) {
     DataRecord record;
+    if (layout.single_file && layout.matrix != MatrixFormat::full) {
+        // Row by row: S11, then S21 S22 (Lower) or S11 S12, then S22 (Upper).
+        take_pairs(text.forward, 3, false, record);
+        const int held = numbers_held(record, 3);
+        if (!is_whole_two_port(held, layout.matrix)) {
+            return refuse_numbers(FileRole::forward, held, broken);
+        }
+        s.s11 = record.pairs[0];
+        s.s21 = layout.matrix == MatrixFormat::lower ? record.pairs[1] : Complex{};
+        s.s12 = layout.matrix == MatrixFormat::upper ? record.pairs[1] : Complex{};
+        if (layout.matrix == MatrixFormat::lower) s.s12 = s.s21;
+        if (layout.matrix == MatrixFormat::upper) s.s21 = s.s12;
+        s.s22 = record.pairs[2];
+        return true;
+    }
+    const int forward_pairs = layout.single_file ? 4 : (layout.forward_12_21 ? 3 : 2);
     take_pairs(text.forward, layout.single_file ? 4 : 2, layout.forward_12_21, record);
+    const int forward_held = numbers_held(record, forward_pairs);
+    if (!is_whole_two_port(forward_held, MatrixFormat::full)) {
+        return refuse_numbers(FileRole::forward, forward_held, broken);
+    }
     s.s11 = record.pairs[0];
     s.s21 = record.pairs[1];
     if (layout.single_file) {
         s.s12 = record.pairs[2];
         s.s22 = record.pairs[3];
         if (holds_only_s11_and_s21(record)) fill_symmetrical(s);
-        return;
+        return true;
     }
     take_pairs(text.reverse, 2, layout.reverse_12_21, record);
+    const int reverse_held = numbers_held(record, layout.reverse_12_21 ? 3 : 2);
+    if (!is_whole_two_port(reverse_held, MatrixFormat::full)) {
+        return refuse_numbers(FileRole::reverse, reverse_held, broken);
+    }
     s.s22 = record.pairs[0];
     s.s12 = record.pairs[1];
+    return true;
 }
 
 bool TwoPortReader::next_two_port_text(TwoPortText& text) {
@@ -404,6 +467,7 @@ bool TwoPortReader::next_two_port_text(TwoPortText& text) {
         return false;
     }
     text.impedances = forward_.port_impedances();
+    text.forward_line = forward_.line_number();
     if (reverse_ == nullptr) {
         text.reverse = {};
         text.frequency_text = forward_.frequency_text();
@@ -427,14 +491,26 @@ bool TwoPortReader::next_two_port_text(TwoPortText& text) {
         return false;
     }
     text.frequency_text = reverse_->frequency_text();
+    text.reverse_line = reverse_->line_number();
     return true;
+}
+
+Failure broken_record(const TwoPortText& text, const BrokenTwoPort& broken) {
+    const bool forward = broken.file == FileRole::forward;
+    Failure failure = failure_of(Cause::record_short, broken.file,
+                                 forward ? text.forward_line : text.reverse_line,
+                                 std::string(text.frequency_text));
+    failure.other = std::to_string(broken.numbers);
+    return failure;
 }
 
 bool TwoPortReader::next_two_port(TwoPort& s) {
     TwoPortText text;
     if (!next_two_port_text(text)) return false;
-    take_two_port(text, layout(), s);
-    return true;
+    BrokenTwoPort broken;
+    if (take_two_port(text, layout(), s, broken)) return true;
+    problem_ = broken_record(text, broken);
+    return false;
 }
 
 }  // namespace tavrin

@@ -12,6 +12,7 @@
 #include "network/renormalise.hpp"
 #include "support/failure.hpp"
 #include "support/file_slots.hpp"
+#include "touchstone/keyword_line.hpp"
 
 namespace tavrin {
 
@@ -20,6 +21,8 @@ namespace tavrin {
 struct FileKeywords {
     // '[Two-Port Data Order] 12_21': each line holds S11, S12, S21, S22.
     bool order_12_21 = false;
+    // '[Matrix Format] Lower' or 'Upper', where the reader was told to accept them.
+    MatrixFormat matrix = MatrixFormat::full;
     // '[Reference]': one impedance for both ports, or one per port.
     int reference_count = 0;
     double reference[2] = {0.0, 0.0};
@@ -49,6 +52,8 @@ struct DataRecord {
     Complex pairs[4];
     // Tokens after the frequency among those taken (fewer when the line is short).
     int tokens = 0;
+    // The text after the tokens taken.
+    std::string_view rest;
 };
 
 // The pairs of a record's numbers text (what follows the frequency): the first `pairs` pairs
@@ -64,6 +69,8 @@ struct TwoPortText {
     std::string_view forward;
     std::string_view reverse;
     PortImpedances impedances;
+    long long forward_line = 0;  // where the records stand, for a record that is broken
+    long long reverse_line = 0;
 };
 
 // How to read a TwoPortText: one file or two, and each file's pair order.
@@ -71,17 +78,30 @@ struct TwoPortLayout {
     bool single_file = true;
     bool forward_12_21 = false;
     bool reverse_12_21 = false;
+    MatrixFormat matrix = MatrixFormat::full;  // one file only
+};
+
+// A record whose count of numbers no two-port line has: which file's, and how many it holds.
+struct BrokenTwoPort {
+    FileRole file = FileRole::none;
+    int numbers = 0;
 };
 
 // S11, S21, S12, S22 as the files write them. One file: the line's four pairs, filled when it
-// holds only S11 and S21. Two files: S11 and S21 from the forward text, S22 and S12 from the
-// reverse text.
-void take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s);
+// holds only S11 and S21; a Lower or Upper matrix's three pairs, mirrored. Two files: S11 and
+// S21 from the forward text, S22 and S12 from the reverse text. False, with broken set, for a
+// text that holds 1 to 3 or 5 to 7 numbers (a Lower or Upper one: other than 6): a truncated
+// line whose missing numbers must not be invented.
+bool take_two_port(const TwoPortText& text, const TwoPortLayout& layout, TwoPort& s,
+                   BrokenTwoPort& broken);
 
-// A line that stops before S12's second number holds only S11 and S21: it describes a
-// symmetrical, reciprocal device, so S12 := S21 and S22 := S11. Written zeros are data.
+// A line that holds S11 and S21 and nothing more describes a symmetrical, reciprocal device,
+// so S12 := S21 and S22 := S11. Written zeros are data.
 bool holds_only_s11_and_s21(const DataRecord& record);
 void fill_symmetrical(TwoPort& s);
+
+// The failure a broken record is: its file, line and frequency, and how many numbers it holds.
+Failure broken_record(const TwoPortText& text, const BrokenTwoPort& broken);
 
 // One line of a noise block: its frequency token as written and its four numbers.
 struct NoiseLine {
@@ -96,7 +116,9 @@ struct NoiseLine {
 // always holds the next non-empty line read ahead.
 class RecordReader {
 public:
-    explicit RecordReader(InputSlot& input) : input_(input) {}
+    // triangular: '[Matrix Format] Lower' and 'Upper' are read rather than refused.
+    explicit RecordReader(InputSlot& input, bool triangular = false)
+        : input_(input), triangular_(triangular) {}
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
 
@@ -131,6 +153,7 @@ public:
     long long port_impedances_line() const { return impedances_line_number_; }
     // Whether '[Two-Port Data Order] 12_21' came before the data.
     bool order_12_21() const { return order_12_21_; }
+    MatrixFormat matrix() const { return matrix_; }
     // Why the data ended early, if it did.
     const Failure& problem() const { return problem_; }
     // Whether a '[Noise Data]' block was left out for starting above the last record.
@@ -155,6 +178,8 @@ private:
     bool take_noise_line(NoiseLine& noise);
 
     InputSlot& input_;
+    bool triangular_ = false;
+    MatrixFormat matrix_ = MatrixFormat::full;
     Phase phase_ = Phase::records;
     DataEnd end_ = DataEnd::not_yet;
     // The record last delivered, and the non-empty cleaned line read after it.
@@ -217,7 +242,7 @@ public:
     // How the texts are read; known once the headers have been read.
     TwoPortLayout layout() const {
         return {reverse_ == nullptr, forward_.order_12_21(),
-                reverse_ != nullptr && reverse_->order_12_21()};
+                reverse_ != nullptr && reverse_->order_12_21(), forward_.matrix()};
     }
 
     // Why the two-ports ended early, if they did: a reader's problem, or a pair that does not

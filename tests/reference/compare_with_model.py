@@ -96,7 +96,8 @@ def data_lines(rng, fmt, tokens, pairs, whole=False):
             values.append(number(rng, "db" if fmt == "DB" else "num"))
             values.append(number(rng, "num" if fmt == "RI" else "angle"))
         if rng.random() < 0.1 and not whole:
-            values = values[: rng.randint(0, len(values))]
+            # Mostly the legal short line (S11 and S21); now and then one cut anywhere.
+            values = values[:4] if rng.random() < 0.85 else values[: rng.randint(0, len(values))]
         separator = rng.choice([" ", "  ", "\t", " \t "])
         line = token + separator + separator.join(values)
         if rng.random() < 0.1:

@@ -279,6 +279,12 @@ def noise_lines(reader):
     return [(token, values) for token, _, values in found]
 
 
+def truncated(rec):
+    """A two-port line holds S11 and S21, or all four pairs: any other count up to eight is a
+    line cut short, whose missing numbers are not to be made up."""
+    return len(tokens_of(rec)) not in (4,) and len(tokens_of(rec)) < 8
+
+
 def take_pairs(rec, count, order_12_21):
     """The first count pairs in S11, S21, S12, S22 order, and the tokens among those taken."""
     taken = 3 if order_12_21 and count == 2 else count
@@ -614,15 +620,17 @@ def convert(forward, reverse, output, impedance):
         rec = "" if f.no_data else f_reader.next_record()
         if not rec:
             break
+        if truncated(rec):
+            return 1, False
         pairs, tokens = take_pairs(rec, 4 if single else 2, f.order)
         s11, s21 = pairs[0], pairs[1]
         if single:
             s12, s22 = pairs[2], pairs[3]
-            if tokens <= 5:
+            if tokens == 4:
                 s12, s22 = s21, s11
         else:
             rev = "" if r.no_data else r_reader.next_record()
-            if not rev or r_reader.last != f_reader.last:
+            if not rev or r_reader.last != f_reader.last or truncated(rev):
                 return 1, False
             w, _ = take_pairs(rev, 2, r.order)
             s22, s12 = w[0], w[1]

@@ -85,6 +85,14 @@ std::vector<VerboseCase> failing_runs() {
         {"a reverse record elsewhere", {{"f", "# MHz S RI\n" + pair_record},
                                         {"r", "# MHz S RI\n1 0 0 0 0\n2.5 0 0 0 0\n"}},
          {"f", "r", "c", "75"}, Output::empty, {"r.s2p line 3: ", "2.5", "f.s2p line 3 is at 2"}},
+        // Truncated lines: the missing numbers are never invented, in either mode.
+        {"a line of six numbers", {{"a", plain + "2 0.5 0 0.1 0.2 0.3 0\n"}},
+         {"a", "a", "c", "75"}, Output::empty, {"a.s2p line 3: ", "frequency 2 ", "after 6 numbers"}},
+        {"a line of three numbers", {{"a", plain + "2 0.5 0 0.1\n"}}, {"a", "a", "c", "75"},
+         Output::empty, {"a.s2p line 3: ", "after 3 numbers"}},
+        {"a reverse line of five numbers", {{"f", "# MHz S RI\n" + pair_record},
+                                            {"r", "# MHz S RI\n1 0 0 0 0\n2 0 0 0 0 0\n3 0 0 0 0\n"}},
+         {"f", "r", "c", "75"}, Output::empty, {"r.s2p line 3: ", "frequency 2 ", "after 5"}},
         // A command line that cannot be meant is refused in words even without --verbose.
         {"an unknown option", {{"a", plain}}, {"--loud", "a", "a", "c", "75"}, Output::absent,
          {"unknown option '--loud'", "--help"}, true},
