@@ -2,6 +2,9 @@
 
 #include <string_view>
 
+#include "run/inputs.hpp"
+#include "text/number_text.hpp"
+
 namespace tavrin {
 
 namespace {
@@ -18,9 +21,76 @@ std::optional<WaveDefinition> waves_named(std::string_view name) {
 }
 
 bool is_help(std::string_view argument) { return argument == "--help" || argument == "-h"; }
+
+// An option of the file form that takes a value: '--name=value', or '--name' and the next
+// argument. Gives the value, or nothing for another option.
+std::optional<std::string_view> value_of(std::string_view name,
+                                         const std::vector<std::string_view>& arguments,
+                                         std::size_t& next, bool& missing) {
+    const std::string_view option = arguments[next];
+    if (!option.starts_with(name)) return std::nullopt;
+    const std::string_view rest = option.substr(name.size());
+    if (rest.starts_with("=")) return rest.substr(1);
+    if (!rest.empty()) return std::nullopt;
+    if (next + 1 == arguments.size()) {
+        missing = true;
+        return std::string_view{};
+    }
+    return arguments[++next];
+}
+
+std::optional<int> port_count(std::string_view text) {
+    if (text.empty() || text.size() > 3) return std::nullopt;
+    int n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > most_ports) return std::nullopt;
+    return n;
+}
+
+// The file form's arguments after its options.
+void take_file_arguments(const std::vector<std::string_view>& rest, CommandLine& command) {
+    FileForm& files = command.files;
+    if (files.out_dir) {
+        if (rest.empty()) {
+            command.problem = "expected INPUT... after --out-dir, got none";
+            return;
+        }
+        files.inputs.assign(rest.begin(), rest.end());
+        return;
+    }
+    if (rest.size() != 2) {
+        command.problem = "expected INPUT OUTPUT after --to, got " + std::to_string(rest.size()) +
+                          (rest.size() == 1 ? " argument" : " arguments");
+        return;
+    }
+    files.inputs.assign(1, std::string(rest[0]));
+    files.output = rest[1];
+}
 bool is_version(std::string_view argument) { return argument == "--version" || argument == "-V"; }
 
 }  // namespace
+
+std::optional<std::vector<double>> parse_new_references(std::string_view text) {
+    std::vector<double> values;
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        std::size_t length = 0;
+        const double z = parse_number(item, length);
+        // The whole item must be the number, or a number and "ohm" as the dialogue takes it.
+        const std::string_view after = item.substr(length);
+        if (length == 0 || !is_usable_impedance(z) || (!after.empty() && after != "ohm" &&
+                                                      after != "ohms" && after != "Ohm")) {
+            return std::nullopt;
+        }
+        values.push_back(z);
+        if (comma == std::string_view::npos) return values;
+        text.remove_prefix(comma + 1);
+    }
+}
 
 CommandLine parse_command_line(int argc, const char* const* argv) {
     std::vector<std::string_view> arguments;
@@ -33,12 +103,44 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     bool help = false;
     bool version = false;
+    bool file_form = false;
+    std::string_view new_option;  // an option only the file form has
     std::size_t next = 0;
     for (; next < arguments.size() && is_option(arguments[next]); ++next) {
         const std::string_view option = arguments[next];
         if (option == "--") {
             ++next;
             break;
+        }
+        bool missing = false;
+        if (const auto to = value_of("--to", arguments, next, missing)) {
+            file_form = true;
+            command.files.to_text = *to;
+            if (const auto values = parse_new_references(*to); values && !missing) {
+                command.files.to = *values;
+            } else if (command.problem.empty()) {
+                command.problem = "--to needs impedances above 0, one or one per port separated "
+                                  "by commas (--to 75, --to 50,200), not '" + std::string(*to) + "'";
+            }
+            continue;
+        }
+        if (const auto dir = value_of("--out-dir", arguments, next, missing)) {
+            new_option = option;
+            command.files.out_dir = std::string(*dir);
+            if ((missing || dir->empty()) && command.problem.empty()) {
+                command.problem = "--out-dir needs a folder";
+            }
+            continue;
+        }
+        if (const auto ports = value_of("--ports", arguments, next, missing)) {
+            new_option = option;
+            if (const auto n = port_count(*ports); n && !missing) {
+                command.files.ports = *n;
+            } else if (command.problem.empty()) {
+                command.problem = "--ports needs a port count from 1 to " +
+                                  std::to_string(most_ports) + ", not '" + std::string(*ports) + "'";
+            }
+            continue;
         }
         if (option == "--verbose" || option == "-v") {
             command.options.verbose = true;
@@ -59,6 +161,17 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     // Asked for help, the user gets it, whatever else was wrong with the line.
     if (help || version) {
         command.mode = help ? CommandLine::Mode::help : CommandLine::Mode::version;
+        return command;
+    }
+    if (!file_form && !new_option.empty() && command.problem.empty()) {
+        command.problem = "'" + std::string(new_option) + "' goes with --to";
+    }
+    if (file_form && command.problem.empty()) {
+        take_file_arguments({arguments.begin() + static_cast<std::ptrdiff_t>(next), arguments.end()},
+                            command);
+    }
+    if (file_form) {
+        command.mode = command.problem.empty() ? CommandLine::Mode::files : CommandLine::Mode::refused;
         return command;
     }
     const std::size_t rest = arguments.size() - next;

@@ -8,10 +8,19 @@
 // With options, exactly four arguments must follow. Without any, the argument list means what
 // it always has: four arguments are a run, a single --help, -h, --version or -V is answered,
 // and anything else opens the dialogue.
+//
+// The file form, chosen by --to among the options:
+//   tavrin [OPTION...] --to IMPEDANCE INPUT OUTPUT
+//   tavrin [OPTION...] --to IMPEDANCE --out-dir DIR INPUT...
+//   --to Z | --to=Z                     the new reference: one value, or one per port (50,200)
+//   --out-dir DIR | --out-dir=DIR       each INPUT is written to DIR under its own file name
+//   --ports N | --ports=N               the port count, where the name does not give it
+// Names are taken as written; "-" reads standard input or writes standard output.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "network/port_renormalise.hpp"
@@ -23,13 +32,30 @@ struct RunOptions {
     std::optional<WaveDefinition> waves;  // overrides what a file states
 };
 
+// What the file form asks for.
+struct FileForm {
+    std::vector<double> to;       // the new references: one, or one per port
+    std::string to_text;          // as given, for messages
+    std::optional<std::string> out_dir;
+    int ports = 0;                // --ports; 0 when not given
+    std::vector<std::string> inputs;
+    std::string output;           // without --out-dir
+};
+
 struct CommandLine {
-    enum class Mode { run, dialogue, help, version, refused };
+    enum class Mode { run, files, dialogue, help, version, refused };
     Mode mode = Mode::dialogue;
     RunOptions options;
     std::vector<std::string> arguments;  // the four, for a run
+    FileForm files;                      // for the file form
     std::string problem;                 // why the list was refused, in words
 };
+
+// The new references of --to: numbers above 0 separated by commas; nothing when one is not.
+std::optional<std::vector<double>> parse_new_references(std::string_view text);
+
+// The highest port count a file may have.
+inline constexpr int most_ports = 999;
 
 CommandLine parse_command_line(int argc, const char* const* argv);
 

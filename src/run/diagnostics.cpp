@@ -32,6 +32,20 @@ std::string system_reason(int error) {
 
 std::string ohms(double z) { return canonical_number_text(z) + " ohms"; }
 
+// "50 ohms", or "50/200 ohms per port" where they differ.
+std::string ohms_per_port(const std::vector<double>& values) {
+    std::string text;
+    for (const double z : values) text += (text.empty() ? "" : "/") + canonical_number_text(z);
+    return text + " ohms per port";
+}
+
+bool all_equal(const std::vector<double>& values) {
+    for (const double z : values) {
+        if (z != values.front()) return false;
+    }
+    return true;
+}
+
 std::string wording(const Failure& f, const RunFileNames& names) {
     const std::string at = where(f, names);
     const std::string& file = name_of(f.file, names);
@@ -150,7 +164,8 @@ std::string describe_success(const RunReport& report, const RunFileNames& names)
     std::string from;
     switch (references.kind) {
         case StatedReferences::Kind::one:
-            from = ohms(references.values[0]);
+            from = all_equal(report.from_each) ? ohms(references.values[0])
+                                               : ohms_per_port(report.from_each);
             break;
         case StatedReferences::Kind::per_port:
             from = canonical_number_text(references.values[0]) + "/" +
@@ -163,11 +178,16 @@ std::string describe_success(const RunReport& report, const RunFileNames& names)
     }
     std::string text = "tavrin: wrote " + names.output + ": " + std::to_string(report.records) +
                        " S-parameter record" + (report.records == 1 ? "" : "s");
+    if (report.ports != 2) {
+        text += " of " + std::to_string(report.ports) + " port" + (report.ports == 1 ? "" : "s");
+    }
     if (report.noise_lines > 0) {
         text += " and " + std::to_string(report.noise_lines) + " noise line" +
                 (report.noise_lines == 1 ? "" : "s");
     }
-    text += ", from " + from + " to " + ohms(report.z_new) + ", " + std::string(report.format_name);
+    const std::string to =
+        report.z_new_each.empty() ? ohms(report.z_new) : ohms_per_port(report.z_new_each);
+    text += ", from " + from + " to " + to + ", " + std::string(report.format_name);
     if (report.noise_left_out) {
         // Said, since the file had data this one lacks.
         text += "; the [Noise Data] block, which starts above the last S-parameter frequency, "

@@ -11,6 +11,7 @@
 #include "support/executable_path.hpp"
 #include "text/number_text.hpp"
 #include "text/picture.hpp"
+#include "touchstone/nport_output.hpp"
 #include "touchstone/option_line.hpp"
 #include "touchstone/output_record.hpp"
 #include "touchstone/record_reader.hpp"
@@ -97,8 +98,14 @@ Failure read_run_header(const RunInputs& run, const RunOptions& options, RecordR
     return {};
 }
 
-ReferenceChange reference_change(const RunHeader& header, double z_new) {
+ReferenceChange reference_change(const RunHeader& header, double z_new,
+                                 const TwoPortPlan* plan) {
     const StatedReferences& references = header.references;
+    if (plan != nullptr && plan->z_new[0] != plan->z_new[1]) {
+        const bool fixed = references.kind != StatedReferences::Kind::per_frequency;
+        return ReferenceChange::to_each_port(fixed ? references.values : nullptr, header.waves,
+                                             plan->z_new[0], plan->z_new[1]);
+    }
     switch (references.kind) {
         case StatedReferences::Kind::per_port:
             return ReferenceChange::per_port(references.values[0], references.values[1], z_new);
@@ -110,9 +117,10 @@ ReferenceChange reference_change(const RunHeader& header, double z_new) {
     return ReferenceChange::one_reference(references.values[0], z_new);
 }
 
-// The noise block after the S-parameter lines, for the new reference.
+// The noise block after the S-parameter lines, for the new reference (port 1's). A Touchstone
+// 2.0 output gives Rn in ohms after '[Noise Data]'.
 Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, double z_new,
-                          OutputSlot& output, RunReport& report) {
+                          bool version_2, OutputSlot& output, RunReport& report) {
     const double r1 = header.references.noise_reference;
     PictureState pictures;
     NoiseLine noise;
@@ -123,7 +131,15 @@ Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, dou
             return failure_of(Cause::reference_not_usable, FileRole::forward, 0,
                               canonical_number_text(r1));
         }
+        if (version_2 && report.noise_lines == 0) write_version_2_noise_start(output);
+        // Rn itself does not depend on the reference: one rounding from what the file gives.
+        const double rn_ohms = noise.resistance_in_ohms
+                                   ? noise.parameters.resistance
+                                   : static_cast<double>(static_cast<long double>(
+                                                             noise.parameters.resistance) *
+                                                         r1);
         renormalise_noise(noise.parameters, r1, z_new, noise.resistance_in_ohms);
+        if (version_2) noise.parameters.resistance = rn_ohms;
         write_noise_record(output, pictures, noise.frequency_text, noise.parameters);
         ++report.noise_lines;
         if (output.failed()) break;
@@ -150,8 +166,8 @@ Failure refused_references(const TwoPortReader& two_ports, WaveDefinition waves)
 }  // namespace
 
 int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slots,
-                RunReport& report) {
-    RecordReader forward(slots.forward);
+                RunReport& report, const TwoPortPlan* plan) {
+    RecordReader forward(slots.forward, plan != nullptr);
     RecordReader reverse(slots.reverse);
     RunHeader header;
     report.z_new = run.z_new;
@@ -164,18 +180,28 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
     const double replaced = header.references.kind == StatedReferences::Kind::per_frequency
                                 ? header.option.z_old
                                 : header.references.values[0];
-    slots.output.write(rewrite_option_line(header.option, replaced, run.z_new));
-    slots.output.write_line_end();
+    const bool version_2 = plan != nullptr && plan->version_2;
+    const std::string option_line = rewrite_option_line(header.option, replaced, run.z_new);
+    if (version_2) {
+        write_version_2_header(slots.output, {option_line, 2, plan->frequencies,
+                                              plan->noise_lines, plan->z_new});
+    } else {
+        slots.output.write(option_line);
+        slots.output.write_line_end();
+    }
 
     TwoPortReader two_ports(forward, run.single_file ? nullptr : &reverse);
-    const RecordConversion conversion{*header.option.format, reference_change(header, run.z_new),
+    const RecordConversion conversion{*header.option.format,
+                                      reference_change(header, run.z_new, plan),
                                       two_ports.layout()};
     const LoopResult loop =
         run_record_loop(two_ports, conversion, slots.output, loop_threads_from_environment());
     report.records = loop.records;
     switch (loop.end) {
         case LoopEnd::complete:
-            report.failure = write_noise_block(two_ports, header, run.z_new, slots.output, report);
+            report.failure =
+                write_noise_block(two_ports, header, run.z_new, version_2, slots.output, report);
+            if (version_2) write_version_2_end(slots.output);
             break;
         case LoopEnd::write_failed:
             break;
@@ -207,6 +233,19 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
         return status_failure;
     }
     return status_ok;
+}
+
+void count_two_port_file(InputSlot& input, unsigned long long& records,
+                         unsigned long long& noise_lines) {
+    records = noise_lines = 0;
+    RecordReader reader(input, true);
+    FileHeader header;
+    if (!reader.read_header(header)) return;
+    TwoPortReader two_ports(reader, nullptr);
+    TwoPortText text;
+    while (two_ports.next_two_port_text(text)) ++records;
+    NoiseLine noise;
+    while (two_ports.next_noise_line(noise)) ++noise_lines;
 }
 
 int run_program(const CommandLine& command, FileSlots& slots, RunReport& report) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "network/port_renormalise.hpp"
 #include "run/command_line.hpp"
@@ -22,6 +23,20 @@ struct RunReport {
     WaveDefinition waves = WaveDefinition::traveling;
     std::string_view format_name;
     double z_new = 0.0;
+    // The file form: the port count, and the references of N-ports or of new ones per port.
+    std::size_t ports = 2;
+    std::vector<double> z_new_each;   // one per port where they differ
+    std::vector<double> from_each;    // an N-port's fixed references, one per port
+};
+
+// How the file form writes a two-port file where it differs from the four-argument form: a
+// new reference per port, a Touchstone 2.0 output (whose header counts what follows), Lower and
+// Upper matrices read.
+struct TwoPortPlan {
+    double z_new[2] = {0.0, 0.0};
+    bool version_2 = false;
+    unsigned long long frequencies = 0;
+    unsigned long long noise_lines = 0;
 };
 
 // Whole run as the command line asks for it: the four arguments, or the dialogue; opens the
@@ -31,6 +46,11 @@ int run_program(const CommandLine& command, FileSlots& slots, RunReport& report)
 // Header, option line and the record loop, then the noise block, on slots that are already
 // open. Returns the exit status.
 int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slots,
-                RunReport& report);
+                RunReport& report, const TwoPortPlan* plan = nullptr);
+
+// The S-parameter records and noise lines a two-port file holds, as a conversion of it would
+// write them; zeros where it cannot be read.
+void count_two_port_file(InputSlot& input, unsigned long long& records,
+                         unsigned long long& noise_lines);
 
 }  // namespace tavrin

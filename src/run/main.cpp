@@ -7,6 +7,7 @@
 #include "run/command_line.hpp"
 #include "run/diagnostics.hpp"
 #include "run/driver.hpp"
+#include "run/file_form.hpp"
 #include "run/help.hpp"
 #include "support/file_slots.hpp"
 #include "support/process_exit.hpp"
@@ -42,6 +43,11 @@ int main(int argc, char** argv) {
     }
     // The user's locale classifies characters; numbers are always read and written with a point.
     std::setlocale(LC_CTYPE, "");
+    if (command.mode == tavrin::CommandLine::Mode::files) {
+        const int status = tavrin::run_file_form(command, stderr);
+        std::fflush(nullptr);
+        std::exit(status);
+    }
     // Static: a console control handler may still write the settings file while the process
     // ends, so the slots outlive everything that could call it.
     static tavrin::FileSlots slots;

@@ -251,7 +251,10 @@ bool RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
     if (!take_two_port(text, layout, s, broken)) return false;
     format.to_ri(s);
     TwoPort result;
-    change.apply(s, text.impedances, result);
+    if (!change.apply(s, text.impedances, result)) {
+        broken = {FileRole::forward, -1};
+        return false;
+    }
     format.from_ri(result);
     write_data_record(output, pictures, text.frequency_text, format, result);
     return true;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -31,6 +32,20 @@ bool InputSlot::open(const std::string& path) {
         error_ = EISDIR;  // the one kind a name commonly reaches that holds no lines
         return false;
     }
+    adopt(file);
+    return true;
+}
+
+bool InputSlot::open_standard_input() {
+    close();
+#if defined(_WIN32)
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    adopt(stdin);
+    return true;
+}
+
+void InputSlot::adopt(std::FILE* file) {
     // Our own block buffer does the buffering.
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
@@ -42,7 +57,6 @@ bool InputSlot::open(const std::string& path) {
     failed_ = false;
     error_ = 0;
     lines_read_ = 0;
-    return true;
 }
 
 void InputSlot::open_memory(std::string_view contents) {
@@ -135,6 +149,22 @@ bool OutputSlot::open(const std::string& path) {
         error_ = errno;
         return false;
     }
+    adopt(file);
+    return true;
+}
+
+bool OutputSlot::open_standard_output() {
+    close();
+#if defined(_WIN32)
+    // Lines end in CR LF already: nothing may be translated.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::fflush(stdout);
+    adopt(stdout);
+    return true;
+}
+
+void OutputSlot::adopt(std::FILE* file) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     file_ = file;
     capacity_ = output_block;
@@ -142,7 +172,6 @@ bool OutputSlot::open(const std::string& path) {
     used_ = 0;
     failed_ = false;
     error_ = 0;
-    return true;
 }
 
 void OutputSlot::open_memory() {

@@ -26,6 +26,8 @@ public:
 
     // Refuses anything that is not a readable regular file, device or pipe (a directory, say).
     bool open(const std::string& path);
+    // Reads the process's standard input, in binary mode.
+    bool open_standard_input();
     // Reads the whole of an in-memory text instead of a file (tests and fuzzing).
     void open_memory(std::string_view contents);
     bool is_open() const { return file_ != nullptr || memory_; }
@@ -43,6 +45,7 @@ public:
     void close();
 
 private:
+    void adopt(std::FILE* file);
     bool fill();
 
     std::FILE* file_ = nullptr;
@@ -67,6 +70,8 @@ public:
     ~OutputSlot() { close(); }
 
     bool open(const std::string& path);
+    // Writes to the process's standard output, in binary mode.
+    bool open_standard_output();
     // Collects what is written in memory instead of a file (a block of lines made on another
     // thread); take_memory hands it over.
     void open_memory();
@@ -103,6 +108,7 @@ public:
     bool close();
 
 private:
+    void adopt(std::FILE* file);
     void flush_buffer();
     void note_write_failure();
     void write_slow(std::string_view text);

@@ -497,7 +497,8 @@ bool TwoPortReader::next_two_port_text(TwoPortText& text) {
 
 Failure broken_record(const TwoPortText& text, const BrokenTwoPort& broken) {
     const bool forward = broken.file == FileRole::forward;
-    Failure failure = failure_of(Cause::record_short, broken.file,
+    Failure failure = failure_of(broken.numbers < 0 ? Cause::network_singular : Cause::record_short,
+                                 broken.file,
                                  forward ? text.forward_line : text.reverse_line,
                                  std::string(text.frequency_text));
     failure.other = std::to_string(broken.numbers);

@@ -81,7 +81,8 @@ struct TwoPortLayout {
     MatrixFormat matrix = MatrixFormat::full;  // one file only
 };
 
-// A record whose count of numbers no two-port line has: which file's, and how many it holds.
+// A record whose count of numbers no two-port line has: which file's, and how many it holds;
+// -1 numbers for one whose network cannot be renormalised.
 struct BrokenTwoPort {
     FileRole file = FileRole::none;
     int numbers = 0;

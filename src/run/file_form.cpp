@@ -1,0 +1,254 @@
+#include "run/file_form.hpp"
+
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "run/diagnostics.hpp"
+#include "run/driver.hpp"
+#include "run/nport_run.hpp"
+#include "support/file_identity.hpp"
+#include "support/text.hpp"
+#include "touchstone/nport_output.hpp"
+#include "touchstone/nport_reader.hpp"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::string_view standard_stream = "-";
+
+struct Job {
+    std::string input;
+    std::string output;
+    bool from_stdin = false;
+    bool to_stdout = false;
+};
+
+// The name beside the final one that a conversion writes to, so that the final name holds
+// either its old contents or a complete new file, never a partial one.
+std::string part_name(const std::string& output) {
+    std::random_device random;
+    const unsigned long long tag = (static_cast<unsigned long long>(random()) << 32) ^ random();
+    std::string hex;
+    for (int shift = 60; shift >= 0; shift -= 4) hex += "0123456789abcdef"[(tag >> shift) & 15];
+    return output + "." + hex + ".tavrin-part";
+}
+
+bool is_folder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+Failure output_failure(Cause cause, int system_error = 0) {
+    Failure failure = failure_of(cause, FileRole::output);
+    failure.system_error = system_error;
+    return failure;
+}
+
+// The output must not be an input of the run, by name or by the file it reaches.
+Failure check_output(const Job& job, const std::vector<FileIdentity>& inputs,
+                     const std::vector<std::string>& input_names) {
+    if (job.to_stdout) return {};
+    for (const std::string& name : input_names) {
+        if (name == job.output) return output_failure(Cause::output_names_input);
+    }
+    const FileIdentity output = identity_of_path(job.output);
+    for (const FileIdentity& input : inputs) {
+        if (output.same_as(input)) return output_failure(Cause::output_reaches_input);
+    }
+    if (is_folder(job.output)) return output_failure(Cause::cannot_create_output, EISDIR);
+    return {};
+}
+
+// Where the port count comes from before the file is read: --ports and the extension, which
+// must agree.
+Failure port_count_given(const Job& job, int option_ports, int& ports) {
+    const int named = job.from_stdin ? 0 : ports_from_extension(job.input);
+    if (option_ports != 0 && named != 0 && option_ports != named) {
+        Failure failure = failure_of(Cause::ports_disagree, FileRole::forward, 0,
+                                     std::to_string(named));
+        failure.other = "--ports " + std::to_string(option_ports);
+        return failure;
+    }
+    ports = option_ports != 0 ? option_ports : named;
+    if (ports == 0 && job.from_stdin) return failure_of(Cause::ports_unknown, FileRole::forward);
+    return {};
+}
+
+bool new_references_differ(const std::vector<double>& to) {
+    for (const double z : to) {
+        if (z != to.front()) return true;
+    }
+    return false;
+}
+
+// A two-port file by the two-port conversion, which gives the four-argument form's bytes.
+Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions& options,
+                         bool version_2, FileSlots& slots, RunReport& report) {
+    if (files.to.size() > 2) {
+        Failure failure = failure_of(Cause::new_reference_count, FileRole::none, 0, files.to_text);
+        failure.other = "2";
+        return failure;
+    }
+    TwoPortPlan plan;
+    plan.z_new[0] = files.to.front();
+    plan.z_new[1] = files.to.back();
+    plan.version_2 = version_2;
+    if (version_2) {
+        if (job.from_stdin) return failure_of(Cause::stream_needs_count, FileRole::forward);
+        InputSlot again;
+        if (again.open(job.input)) count_two_port_file(again, plan.frequencies, plan.noise_lines);
+    }
+    RunInputs run{job.input, job.input, job.output, plan.z_new[0], true};
+    process_run(run, options, slots, report, &plan);
+    if (plan.z_new[0] != plan.z_new[1]) report.z_new_each.assign(plan.z_new, plan.z_new + 2);
+    if (report.failure.cause == Cause::ports_not_two) {
+        // Said of the file form as a disagreement: the name asked for two ports.
+        report.failure.cause = Cause::ports_disagree;
+        report.failure.other = "the file name";
+    }
+    return report.failure;
+}
+
+Failure convert(const Job& job, const FileForm& files, const RunOptions& options,
+                FileSlots& slots, RunReport& report) {
+    InputSlot& input = slots.forward;
+    OutputSlot& output = slots.output;
+    int ports = 0;
+    if (Failure failure = port_count_given(job, files.ports, ports)) return failure;
+    const bool version_2 = new_references_differ(files.to) ||
+                           (!job.to_stdout && names_version_2_file(job.output));
+    if (ports == 2) return convert_two_port(job, files, options, version_2, slots, report);
+    NPortReader reader(input, ports);
+    NPortHeader header;
+    if (!reader.read_header(header)) return failure_of(Cause::no_option_line, FileRole::forward);
+    if (ports == 0) {
+        if (header.refusal) {
+            header.refusal.file = FileRole::forward;
+            return header.refusal;
+        }
+        ports = header.ports;
+        if (ports == 0) return failure_of(Cause::ports_unknown, FileRole::forward);
+        if (ports == 2) {
+            // Read again from the start, by the two-port reader.
+            if (!input.open(job.input)) {
+                Failure failure = failure_of(Cause::cannot_open_input, FileRole::forward);
+                failure.system_error = input.error();
+                return failure;
+            }
+            return convert_two_port(job, files, options, version_2, slots, report);
+        }
+    }
+    NPortPlan plan;
+    plan.ports = ports;
+    plan.z_new = files.to;
+    plan.waves = options.waves;
+    plan.version_2 = version_2;
+    plan.count_from = job.from_stdin ? nullptr : &job.input;
+    report.failure = convert_nport_file(reader, header, plan, output, report);
+    if (!report.failure && output.failed()) {
+        report.failure = output_failure(Cause::write_failed, output.error());
+    }
+    return report.failure;
+}
+
+// One input to one output: opened, converted, and moved into place only when complete.
+Failure run_job(const Job& job, const FileForm& files, const RunOptions& options,
+                const std::vector<FileIdentity>& inputs, RunReport& report) {
+    if (Failure failure = check_output(job, inputs, files.inputs)) return failure;
+    FileSlots slots;
+    InputSlot& input = slots.forward;
+    OutputSlot& output = slots.output;
+    const bool opened = job.from_stdin ? input.open_standard_input() : input.open(job.input);
+    if (!opened) {
+        Failure failure = failure_of(Cause::cannot_open_input, FileRole::forward);
+        failure.system_error = input.error();
+        return failure;
+    }
+    const std::string part = job.to_stdout ? std::string() : part_name(job.output);
+    if (!(job.to_stdout ? output.open_standard_output() : output.open(part))) {
+        return output_failure(Cause::cannot_create_output, output.error());
+    }
+    Failure failure = convert(job, files, options, slots, report);
+    const bool closed = output.close();
+    if (!failure && input.failed()) {
+        failure = failure_of(Cause::read_failed, FileRole::forward);
+        failure.system_error = input.error();
+    }
+    if (!failure && !closed) failure = output_failure(Cause::write_failed, output.error());
+    if (job.to_stdout) return failure;
+    std::error_code error;
+    if (!failure) {
+        std::filesystem::rename(part, job.output, error);
+        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    }
+    if (failure) std::filesystem::remove(part, error);
+    return failure;
+}
+
+std::string display_name(const std::string& name, bool standard, std::string_view stream) {
+    return standard ? std::string(stream) : name;
+}
+
+}  // namespace
+
+int ports_from_extension(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return 0;
+    const std::string_view extension = name.substr(dot + 1);
+    if (extension.size() < 3 || extension.size() > 5) return 0;
+    if (upper_case_ascii(extension.front()) != 'S' || upper_case_ascii(extension.back()) != 'P') {
+        return 0;
+    }
+    const std::string_view digits = extension.substr(1, extension.size() - 2);
+    if (digits.front() == '0') return 0;
+    int n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+std::string output_in_folder(const std::string& folder, const std::string& input) {
+    const std::filesystem::path name = std::filesystem::path(input).filename();
+    return (std::filesystem::path(folder) / name).string();
+}
+
+int run_file_form(const CommandLine& command, std::FILE* messages) {
+    const FileForm& files = command.files;
+    std::vector<FileIdentity> inputs;
+    for (const std::string& name : files.inputs) inputs.push_back(identity_of_path(name));
+    int status = 0;
+    for (const std::string& name : files.inputs) {
+        Job job;
+        job.input = name;
+        job.from_stdin = name == standard_stream;
+        job.output = files.out_dir ? output_in_folder(*files.out_dir, name) : files.output;
+        job.to_stdout = !files.out_dir && files.output == standard_stream;
+        RunReport report;
+        Failure failure;
+        if (files.out_dir && job.from_stdin) {
+            // Standard input has no file name of its own to write under.
+            failure = failure_of(Cause::cannot_open_input, FileRole::forward);
+            failure.subject = "standard input";
+        } else if (files.out_dir && !is_folder(*files.out_dir)) {
+            failure = output_failure(Cause::cannot_create_output, ENOENT);
+        } else {
+            failure = run_job(job, files, command.options, inputs, report);
+        }
+        if (failure) status = 1;
+        if (!command.options.verbose) continue;
+        const RunFileNames names{display_name(name, job.from_stdin, "standard input"), "",
+                                 display_name(job.output, job.to_stdout, "standard output")};
+        report.failure = failure;
+        const std::string line =
+            failure ? describe_failure(failure, names) : describe_success(report, names);
+        std::fputs(line.c_str(), messages);
+    }
+    return status;
+}
+
+}  // namespace tavrin

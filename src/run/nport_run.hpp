@@ -1,0 +1,29 @@
+// The conversion of a file of any port count but two: its records read by count, renormalised
+// by the N-port solve and written row by row.
+#pragma once
+
+#include <span>
+
+#include "network/port_renormalise.hpp"
+#include "run/driver.hpp"
+#include "support/file_slots.hpp"
+#include "touchstone/nport_reader.hpp"
+
+namespace tavrin {
+
+struct NPortPlan {
+    int ports = 0;
+    std::span<const double> z_new;  // one value, or one per port
+    std::optional<WaveDefinition> waves;  // --waves, over the file's own statement
+    bool version_2 = false;
+    // For a Touchstone 2.0 output: the file read again to count its records first; null when
+    // it cannot be (standard input).
+    const std::string* count_from = nullptr;
+};
+
+// Reads the header on from where the reader stands (its read_header done), then every record.
+// The failure names the input as FileRole::forward and the output as FileRole::output.
+Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPortPlan& plan,
+                           OutputSlot& output, RunReport& report);
+
+}  // namespace tavrin
