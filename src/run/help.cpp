@@ -14,6 +14,8 @@ constexpr std::string_view more_help =
 constexpr std::string_view usage =
     "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE\n"
     "       tavrin [OPTION...] FORWARD REVERSE OUTPUT IMPEDANCE\n"
+    "       tavrin [OPTION...] --to IMPEDANCE INPUT OUTPUT\n"
+    "       tavrin [OPTION...] --to IMPEDANCE --out-dir DIR INPUT...\n"
     "       tavrin              asks for the same four in a small console dialogue\n"
     "       tavrin --help       this text (also -h)\n"
     "       tavrin --version    the version (also -V)\n"
@@ -42,7 +44,21 @@ constexpr std::string_view usage =
     "With exactly four arguments and no options nothing is printed. Any other\n"
     "arguments, unless they start with an option, open the dialogue.\n"
     "\n"
+    "File form (--to): any Touchstone file, .s1p to .sNp or a 2.0 .ts file, names\n"
+    "taken as written; - reads standard input (give --ports) or writes standard\n"
+    "output. The output appears only once it is complete.\n"
+    "  --to Z          the new reference: one for every port, or one per port\n"
+    "                    tavrin --to 75 coupler.s4p coupler75.s4p\n"
+    "                    tavrin --to 50,200 balun.s2p balun.ts  (written as 2.0)\n"
+    "  --out-dir DIR   convert each INPUT to DIR under its own name\n"
+    "                    tavrin --to 42.5 --out-dir ch42 meas/*.s4p\n"
+    "  --ports N       the port count where the name and file do not give it\n"
+    "                    tavrin --ports 4 --to 75 - - < in.s4p > out.s4p\n"
+    "References per port (--to 50,200) or a .ts output name give a Touchstone\n"
+    "2.0 file, whose header counts the records: not from standard input.\n"
+    "\n"
     "Exit status: 0  the forward data was read to its end; OUTPUT.s2p is complete\n"
+    "                (file form: every output is complete)\n"
     "             1  any failure\n";
 
 }  // namespace

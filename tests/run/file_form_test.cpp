@@ -1,0 +1,183 @@
+// End-to-end: the file form (--to): names as written, any port count, refusals that leave
+// nothing behind and an existing output untouched, several inputs, the standard streams.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e_support.hpp"
+
+namespace tavrin {
+namespace {
+
+using test::crlf_lines;
+using test::run_tool;
+using test::ScratchDir;
+
+// Nothing but the named files: no output and no part of one left behind.
+std::vector<std::string> files_in(const ScratchDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        names.push_back(std::filesystem::relative(entry.path(), dir.path()).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::string three_port =
+    "# GHz S RI R 50\n"
+    "1 0.1 0 0.2 0 0.3 0\n 0.2 0 0.1 0 0.4 0\n 0.3 0 0.4 0 0.1 0\n"
+    "2 0.1 0 0.2 0 0.3 0\n 0.2 0 0.1 0 0.4 0\n 0.3 0 0.4 0 0.1 0\n";
+
+TEST(FileForm, TwoPortFilesGiveTheFourArgumentFormsBytes) {
+    for (const char* example : {"amplifier_ri", "transition_solver", "filter_fwd"}) {
+        ScratchDir dir;
+        const std::string input = std::string(TAVRIN_EXAMPLES_DIR) + "/" + example + ".s2p";
+        std::filesystem::copy_file(input, dir.file("in.s2p"));
+        ASSERT_EQ(run_tool(dir, {"in", "in", "four", "75"}).status, 0) << example;
+        ASSERT_EQ(run_tool(dir, {"--to", "75", "in.s2p", "file.s2p"}).status, 0) << example;
+        ASSERT_EQ(run_tool(dir, {"--to=75", "in.s2p", "-"}).printed, dir.read("four.s2p"));
+        EXPECT_EQ(dir.read("file.s2p"), dir.read("four.s2p")) << example;
+    }
+}
+
+TEST(FileForm, OnePortsRenormaliseAsTheReflectionCoefficientDoes) {
+    // A matched 50-ohm load seen from 75 ohms: (50 - 75) / (50 + 75) = -0.2; an open stays 1.
+    ScratchDir dir;
+    dir.write("load.s1p", "! a load\n# MHz S RI R 50\n100 0 0\n200 1 0\n");
+    ASSERT_EQ(run_tool(dir, {"--to", "75", "load.s1p", "load75.s1p"}).status, 0);
+    EXPECT_EQ(dir.read("load75.s1p"), crlf_lines({"# MHZ S RI R 75",
+                                                  "100 -0.200000000  0.000000000",
+                                                  "200  1.000000000  0.000000000"}));
+}
+
+TEST(FileForm, ContinuationLinesHoldFourPairsAndLineUpWithTheFirst) {
+    ScratchDir dir;
+    std::string record = "1.5";
+    for (int i = 0; i < 25; ++i) record += i % 6 == 0 ? " 1 0" : " 0 0";
+    dir.write("five.s5p", "# GHz S RI R 50\n" + record + "\n");
+    ASSERT_EQ(run_tool(dir, {"--to", "50", "five.s5p", "out.s5p"}).status, 0);
+    const std::string one = "  1.000000000  0.000000000";
+    const std::string zero = "  0.000000000  0.000000000";
+    // Each row of five: four pairs, then one on a line of its own.
+    EXPECT_EQ(dir.read("out.s5p"),
+              crlf_lines({"# GHZ S RI R 50", "1.5" + one + zero + zero + zero, "   " + zero,
+                          "   " + zero + one + zero + zero, "   " + zero,
+                          "   " + zero + zero + one + zero, "   " + zero,
+                          "   " + zero + zero + zero + one, "   " + zero,
+                          "   " + zero + zero + zero + zero, "   " + one}));
+}
+
+TEST(FileForm, RefusalsLeaveNoOutputAndAnExistingOneUntouched) {
+    struct Case {
+        const char* name;
+        std::string input_name;
+        std::string input;
+        std::vector<std::string> options;
+        std::string said;  // with -v
+    };
+    const std::string broken_two_port = "# GHz S RI R 50\n1 0.1 0 0.2 0 0.3 0\n";
+    const std::vector<Case> cases = {
+        {"extension and keyword differ", "a.s3p",
+         "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 4\n[Network Data]\n", {}, "ports"},
+        {"--ports and extension differ", "a.s3p", three_port, {"--ports", "4"}, "--ports 4"},
+        {"no port count", "a.txt", three_port, {}, "--ports"},
+        {"a short record", "a.s3p", three_port.substr(0, three_port.size() - 4), {}, "frequency 2"},
+        {"a one-port line of four numbers", "a.s1p", "# GHz S RI R 50\n1 0.1 0 0.2 0\n", {},
+         "frequency 1"},
+        {"a two-port line of six numbers", "a.s2p", broken_two_port, {}, "after 6 numbers"},
+        {"three new references for four ports", "a.s4p", "# GHz S RI R 50\n", {"--to", "50,60,70"},
+         "one for each of the 4 ports"},
+        // Gamma = (25 - 50) / (25 + 50) = -1/3: I - Gamma S vanishes at S = -3.
+        {"a singular network", "a.s1p", "# GHz S RI R 50\n1 -3 0\n", {"--to", "25"}, "singular"},
+        {"a frequency that does not rise", "a.s1p", "# GHz S RI R 50\n2 0 0\n1 0 0\n", {},
+         "not above"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        dir.write(c.input_name, c.input);
+        dir.write("out", "keep");
+        std::vector<std::string> arguments = {"-v"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        if (std::find(c.options.begin(), c.options.end(), "--to") == c.options.end()) {
+            arguments.insert(arguments.end(), {"--to", "75"});
+        }
+        arguments.insert(arguments.end(), {c.input_name, "out"});
+        const auto result = run_tool(dir, arguments);
+        EXPECT_EQ(result.status, 1) << c.name;
+        EXPECT_NE(result.printed.find(c.said), std::string::npos) << c.name << ": " << result.printed;
+        EXPECT_EQ(dir.read("out"), "keep") << c.name;
+        EXPECT_EQ(dir.read(c.input_name), c.input) << c.name;
+        EXPECT_EQ(files_in(dir), (std::vector<std::string>{c.input_name, "out"})) << c.name;
+    }
+}
+
+TEST(FileForm, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
+    ScratchDir dir;
+    dir.write("a.s3p", three_port);
+    std::filesystem::create_symlink("a.s3p", dir.path() / "link.s3p");
+    std::filesystem::create_directory(dir.path() / "sub");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--to", "75", "a.s3p", "a.s3p"},
+          {"--to", "75", "a.s3p", "link.s3p"},
+          {"--to", "75", "a.s3p", "./a.s3p"},
+          {"--to", "75", "--out-dir", ".", "a.s3p"}}) {
+        EXPECT_EQ(run_tool(dir, arguments).status, 1) << arguments[2];
+        EXPECT_EQ(dir.read("a.s3p"), three_port) << arguments[2];
+    }
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.s3p", "link.s3p", "sub"}));
+}
+
+TEST(FileForm, OutDirConvertsEveryInputItCanAndTellsOfTheOthers) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.path() / "in");
+    std::filesystem::create_directory(dir.path() / "out");
+    dir.write("in/good.s3p", three_port);
+    dir.write("in/bad.s3p", three_port.substr(0, three_port.size() - 4));
+    dir.write("in/also.s1p", "# GHz S RI R 50\n1 0 0\n");
+    const auto result = run_tool(
+        dir, {"-v", "--to", "75", "--out-dir", "out", "in/good.s3p", "in/bad.s3p", "in/also.s1p"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.printed.find("wrote out/good.s3p: 2 S-parameter records of 3 ports"),
+              std::string::npos) << result.printed;
+    EXPECT_NE(result.printed.find("in/bad.s3p"), std::string::npos) << result.printed;
+    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in", "in/also.s1p", "in/bad.s3p",
+                                                       "in/good.s3p", "out", "out/also.s1p",
+                                                       "out/good.s3p"}));
+    ASSERT_EQ(run_tool(dir, {"--to", "75", "in/good.s3p", "single.s3p"}).status, 0);
+    EXPECT_EQ(dir.read("out/good.s3p"), dir.read("single.s3p"));
+}
+
+TEST(FileForm, StandardStreamsCarryTheSameBytesAsFiles) {
+    ScratchDir dir;
+    dir.write("a.s3p", three_port);
+    ASSERT_EQ(run_tool(dir, {"--to", "75", "a.s3p", "file.s3p"}).status, 0);
+    const auto piped = run_tool(dir, {"--ports", "3", "--to", "75", "-", "-"}, three_port);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.printed, dir.read("file.s3p"));
+    // Without a port count standard input cannot be read; a 2.0 output cannot be counted.
+    EXPECT_EQ(run_tool(dir, {"--to", "75", "-", "-"}, three_port).status, 1);
+    EXPECT_EQ(run_tool(dir, {"--ports", "3", "--to", "50,60,70", "-", "x.ts"}, three_port).status, 1);
+    EXPECT_FALSE(dir.exists("x.ts"));
+}
+
+TEST(FileForm, ReferencesPerPortGiveAVersion2FileThatReadsBack) {
+    ScratchDir dir;
+    dir.write("a.s3p", three_port);
+    ASSERT_EQ(run_tool(dir, {"--to", "50,200,75", "a.s3p", "b.ts"}).status, 0);
+    const std::string b = dir.read("b.ts");
+    for (const char* line : {"[Version] 2.0\r\n# GHZ S RI R 50\r\n[Number of Ports] 3\r\n"
+                             "[Number of Frequencies] 2\r\n[Reference] 50 200 75\r\n"
+                             "[Network Data]\r\n",
+                             "\r\n[End]\r\n"}) {
+        EXPECT_NE(b.find(line), std::string::npos) << line << b;
+    }
+    // Back to 50 ohms at every port: the input's numbers, to nine decimals.
+    ASSERT_EQ(run_tool(dir, {"--to", "50", "b.ts", "c.s3p"}).status, 0);
+    ASSERT_EQ(run_tool(dir, {"--to", "50", "a.s3p", "d.s3p"}).status, 0);
+    EXPECT_EQ(dir.read("c.s3p"), dir.read("d.s3p"));
+}
+
+}  // namespace
+}  // namespace tavrin
