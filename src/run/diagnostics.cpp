@@ -107,8 +107,7 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::ports_disagree:
             return at + f.subject + " ports, but " + f.other + " says otherwise";
         case Cause::count_not_usable:
-            return at + "'" + f.subject + "': the count must be a whole number of at least " +
-                   f.other;
+            return at + "'" + f.subject + "': the count must be a whole number " + f.other;
         case Cause::record_short:
             return at + "the record at frequency " + f.subject + " ends after " + f.other +
                    " numbers, before its S-parameters are complete";

@@ -1,7 +1,6 @@
 #include "touchstone/nport_reader.hpp"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -211,9 +210,10 @@ void NPortReader::read_keyword(NPortHeader& header, long long line) {
     const std::string_view value = keyword_value(line_);
     switch (keyword_of(line_)) {
         case FileKeyword::number_of_ports: {
-            const std::optional<long long> ports = whole_count(value, 1.0, INT_MAX);
+            const std::optional<long long> ports = whole_count(value, 1.0, max_ports);
             if (!ports) {
-                refuse(header, Cause::count_not_usable, line, line_, "1");
+                refuse(header, Cause::count_not_usable, line, line_,
+                       "from 1 to " + std::to_string(max_ports));
                 break;
             }
             if (header.ports != 0 && header.ports != *ports) {
@@ -241,7 +241,7 @@ void NPortReader::read_keyword(NPortHeader& header, long long line) {
             // Up to 2^53, where doubles still count one by one.
             const std::optional<long long> count = whole_count(value, 0.0, 9007199254740992.0);
             if (!count) {
-                refuse(header, Cause::count_not_usable, line, line_, "0");
+                refuse(header, Cause::count_not_usable, line, line_, "from 0 up");
                 break;
             }
             header.frequencies = *count;
@@ -329,6 +329,12 @@ void NPortReader::begin_records(int ports, NPortHeader& header) {
     if (phase_ == Phase::header) phase_ = Phase::records;
     if (ports < 1) {
         problem_ = failure_of(Cause::ports_unknown);
+        phase_ = Phase::ended;
+        return;
+    }
+    if (ports > max_ports) {
+        problem_ = failure_of(Cause::count_not_usable, FileRole::none, 0, std::to_string(ports));
+        problem_.other = "from 1 to " + std::to_string(max_ports);
         phase_ = Phase::ended;
         return;
     }

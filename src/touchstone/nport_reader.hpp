@@ -29,6 +29,10 @@ namespace tavrin {
 
 enum class MatrixFormat { full, lower, upper };
 
+// The most ports a file may have: a record of them is 2 x 10^8 numbers, and nothing sized per
+// port, allocated before any data is read, can then take much memory.
+constexpr int max_ports = 10000;
+
 // Everything a file says before its first record.
 struct NPortHeader {
     std::string option_line;  // as read
@@ -85,7 +89,7 @@ public:
     // Reads up to the first record. False when the file has no option line.
     bool read_header(NPortHeader& header);
     // Reads the first record with its comments (which sets header.port_impedances), for the
-    // port count the caller settled on.
+    // port count the caller settled on (1 to max_ports; any other is the problem()).
     void begin_records(int ports, NPortHeader& header);
     // The next record; false at the end of the data or at a problem().
     bool next_record(NPortRecord& record);
