@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_failure(header.refusal, lines, "a refusal names a line of the file");
     require(header.ports >= 0, "a port count is never negative");
     if (given != 0 && header.ports != 0 && header.ports != given) {
-        require(static_cast<bool>(header.refusal), "a port count other than the caller's is refused");
+        require(static_cast<bool>(header.refusal),
+                "a port count other than the caller's is refused");
     }
 
     // As the caller would: the file's count, else its own.
