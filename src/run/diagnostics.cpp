@@ -120,6 +120,8 @@ std::string wording(const Failure& f, const RunFileNames& names) {
                         "give --ports N";
         case Cause::ports_disagree:
             return at + f.subject + " ports, but " + f.other + " says otherwise";
+        case Cause::count_not_usable:
+            return at + "'" + f.subject + "': the count must be a whole number " + f.other;
         case Cause::record_short:
             return at + "the record at frequency " + f.subject + " ends after " + f.other +
                    " numbers, before its S-parameters are complete";

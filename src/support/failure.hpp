@@ -42,6 +42,7 @@ enum class Cause {
     // Files of any port count.
     ports_unknown,           // no extension, '[Number of Ports]' or --ports gives the count
     ports_disagree,          // two of them give different counts
+    count_not_usable,        // a port or frequency count that is no whole number in range
     record_short,            // a record ends before its numbers are complete
     record_long,             // a record holds more numbers than its port count allows
     number_malformed,        // a token among a record's numbers is not a number

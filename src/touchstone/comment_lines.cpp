@@ -91,4 +91,13 @@ HeaderStatement header_statement(std::string_view comment) {
     return HeaderStatement::none;
 }
 
+std::optional<WaveDefinition> waves_stated(HeaderStatement statement) {
+    switch (statement) {
+        case HeaderStatement::traveling_waves: return WaveDefinition::traveling;
+        case HeaderStatement::power_waves: return WaveDefinition::power;
+        case HeaderStatement::pseudo_waves: return WaveDefinition::pseudo;
+        default: return std::nullopt;
+    }
+}
+
 }  // namespace tavrin

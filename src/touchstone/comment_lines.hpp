@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "network/port_renormalise.hpp"
+
 namespace tavrin {
 
 // The text after the '!' of a comment line: a line whose first character other than blanks and
@@ -31,5 +33,8 @@ inline int take_numbers(std::string_view text, double numbers[4]) {
 // and "S-parameter uses the power (pseudo, traveling) definition" (the wave definition).
 enum class HeaderStatement { none, not_renormalized, traveling_waves, power_waves, pseudo_waves };
 HeaderStatement header_statement(std::string_view comment);
+
+// The wave definition a statement names, if it names one.
+std::optional<WaveDefinition> waves_stated(HeaderStatement statement);
 
 }  // namespace tavrin

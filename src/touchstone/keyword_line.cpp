@@ -21,6 +21,12 @@ constexpr KnownKeyword known_keywords[] = {
     {"MIXED-MODEORDER", FileKeyword::mixed_mode_order},
     {"NOISEDATA", FileKeyword::noise_data},
     {"END", FileKeyword::end},
+    {"VERSION", FileKeyword::version},
+    {"NUMBEROFFREQUENCIES", FileKeyword::number_of_frequencies},
+    {"NUMBEROFNOISEFREQUENCIES", FileKeyword::number_of_noise_frequencies},
+    {"NETWORKDATA", FileKeyword::network_data},
+    {"BEGININFORMATION", FileKeyword::begin_information},
+    {"ENDINFORMATION", FileKeyword::end_information},
 };
 
 }  // namespace

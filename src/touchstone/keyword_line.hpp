@@ -7,7 +7,7 @@
 namespace tavrin {
 
 enum class FileKeyword {
-    other,  // version, counts, '[Network Data]' and names we do not know
+    other,  // names we do not know
     reference,
     two_port_data_order,
     number_of_ports,
@@ -15,6 +15,12 @@ enum class FileKeyword {
     mixed_mode_order,
     noise_data,
     end,
+    version,
+    number_of_frequencies,
+    number_of_noise_frequencies,
+    network_data,
+    begin_information,
+    end_information,
 };
 
 // '[Matrix Format]': every element of each record, or only the lower or upper triangle of a

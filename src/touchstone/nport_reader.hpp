@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "network/complex.hpp"
@@ -26,6 +27,10 @@
 #include "touchstone/option_line.hpp"
 
 namespace tavrin {
+
+// The most ports a file may have: a record of them is 2 x 10^8 numbers, and nothing sized per
+// port, allocated before any data is read, can then take much memory.
+constexpr int max_ports = 10000;
 
 // Everything a file says before its first record.
 struct NPortHeader {
@@ -38,6 +43,7 @@ struct NPortHeader {
     bool order_12_21 = false;         // '[Two-Port Data Order] 12_21'
     std::vector<double> reference;    // '[Reference]': one value, or one per port
     long long reference_line = 0;
+    std::string reference_text;       // its keyword line, as cleaned
     long long frequencies = -1;       // '[Number of Frequencies]'; -1 where absent
     long long frequencies_line = 0;
     bool not_renormalized = false;        // a comment says the data is for the ports' own Z
@@ -82,7 +88,7 @@ public:
     // Reads up to the first record. False when the file has no option line.
     bool read_header(NPortHeader& header);
     // Reads the first record with its comments (which sets header.port_impedances), for the
-    // port count the caller settled on.
+    // port count the caller settled on (1 to max_ports; any other is the problem()).
     void begin_records(int ports, NPortHeader& header);
     // The next record; false at the end of the data or at a problem().
     bool next_record(NPortRecord& record);
@@ -91,8 +97,56 @@ public:
     unsigned long long records_read() const { return records_read_; }
 
 private:
+    enum class Phase { header, records, ended };
+
+    bool next_line();
+    void read_comment(std::string_view comment);
+    void read_keyword_lines(NPortHeader& header);
+    void read_keyword(NPortHeader& header, long long line);
+    void read_reference(NPortHeader& header, long long line);
+    bool read_record(NPortRecord& record);
+    bool take_record_numbers(std::string_view rest, NPortRecord& record);
+    void arrange_matrix(NPortRecord& record) const;
+    void check_port_impedances(NPortRecord& record);
+    bool finish();
+    void fail_record(Cause cause, long long line, std::string_view subject, std::string other);
+    void refuse(NPortHeader& header, Cause cause, long long line, std::string_view subject,
+                std::string other = {});
+
     InputSlot& input_;
-    int ports_ = 0;
+    int ports_ = 0;  // as given, then as settled by begin_records
+    Phase phase_ = Phase::header;
+    NPortHeader* header_ = nullptr;  // while the header is read
+    // The non-empty cleaned line read last and not yet taken, and its number.
+    std::string line_;
+    bool has_line_ = false;
+    long long line_number_ = 0;
+    // How the records are laid out, from the header.
+    MatrixFormat matrix_ = MatrixFormat::full;
+    bool order_12_21_ = false;
+    unsigned long long numbers_per_record_ = 0;
+    long long frequencies_stated_ = -1;
+    long long frequencies_line_ = 0;
+    // The record being read: numbers taken so far, and a real part waiting for its imaginary.
+    unsigned long long numbers_taken_ = 0;
+    double real_part_ = 0.0;
+    // The first record is read by begin_records and held until next_record gives it.
+    NPortRecord pending_;
+    bool first_pending_ = false;
+    bool first_complete_ = false;
+    bool previous_ = false;  // a record has been read before the one being read
+    double previous_frequency_ = 0.0;
+    std::string previous_text_;
+    // Port impedance comments of the record being read: all their numbers, in file order.
+    std::vector<double> impedance_numbers_;
+    bool impedances_given_ = false;
+    bool impedances_continue_ = false;  // numbers-only comments still add to them
+    long long impedances_line_ = 0;
+    long long impedances_bad_line_ = 0;  // a second one, or one holding words
+    bool record_open_ = false;           // a record's first line has been read
+    bool impedances_expected_ = false;
+    long long first_record_line_ = 0;
+    std::string token_;  // a comment token with a decimal comma, rewritten
     Failure problem_;
     unsigned long long records_read_ = 0;
 };

@@ -36,6 +36,11 @@ void read_impedance_list(std::string_view text, std::string_view list, OptionLin
 
 }  // namespace
 
+bool is_option_line(std::string_view raw_line) {
+    const std::size_t first = raw_line.find_first_not_of(" \t");
+    return first != std::string_view::npos && raw_line[first] == '#';
+}
+
 OptionLine read_option_line(std::string line) {
     clean_line(line);
     upper_case_ascii(line);

@@ -32,6 +32,10 @@ struct OptionLine {
     std::string_view frequency_unit;
 };
 
+// Whether a line as read is the option line: its first character other than blanks and tabs
+// is '#'.
+bool is_option_line(std::string_view raw_line);
+
 // Cleans and upper-cases the line and reads it.
 OptionLine read_option_line(std::string line);
 

@@ -5,6 +5,7 @@
 #include "touchstone/comment_lines.hpp"
 #include "touchstone/keyword_line.hpp"
 #include "touchstone/line_tokens.hpp"
+#include "touchstone/option_line.hpp"
 
 namespace tavrin {
 
@@ -39,20 +40,6 @@ int count_tokens(std::string_view text) {
         while (i < text.size() && text[i] != ' ') ++i;
     }
     return count;
-}
-
-bool is_option_line(std::string_view raw_line) {
-    const std::size_t first = raw_line.find_first_not_of(" \t");
-    return first != std::string_view::npos && raw_line[first] == '#';
-}
-
-std::optional<WaveDefinition> waves_stated(HeaderStatement statement) {
-    switch (statement) {
-        case HeaderStatement::traveling_waves: return WaveDefinition::traveling;
-        case HeaderStatement::power_waves: return WaveDefinition::power;
-        case HeaderStatement::pseudo_waves: return WaveDefinition::pseudo;
-        default: return std::nullopt;
-    }
 }
 
 }  // namespace
