@@ -138,6 +138,7 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
 
     // Row i of S gives column i of A and of C: A_ji = delta_ij - Gamma_i S_ij, C_ji = S_ij -
     // delta_ij G_i.
+    bool lower_triangular = true;  // A_ji = 0 for every i > j
     for (std::size_t i = 0; i < ports; ++i) {
         const WideComplex gamma = c.gamma[i];
         const Complex* const row = s + i * ports;
@@ -149,6 +150,7 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
             } else {
                 a[j * ports + i] = WideComplex{} - gamma * sij;
                 y[j * ports + i] = sij;
+                if (j < i && !is_zero(a[j * ports + i])) lower_triangular = false;
             }
         }
     }
@@ -160,16 +162,25 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
     for (std::size_t k = 0; k < ports; ++k) {
         std::size_t pivot_row = k;
         long double largest = 0.0L;
+        long double diagonal = 0.0L;
         for (std::size_t r = k; r < ports; ++r) {
             WideComplex& ark = a[r * ports + k];
             ark = minus_products(ark, a + r * ports, a + k, k, ports);
             const long double size = pivot_size(ark);
+            if (r == k) diagonal = size;
             if (r == k || size > largest) {
                 largest = size;
                 pivot_row = r;
             }
         }
         if (largest == 0.0L) return false;  // I - Gamma S is singular
+        // A triangular A needs no swap whatever its sizes: elimination is then the triangular
+        // solve itself, and a one-way network (an isolator, an amplifier with S12 = 0) keeps
+        // its exact zeros in either direction.
+        if (lower_triangular) {
+            if (diagonal == 0.0L) return false;
+            pivot_row = k;
+        }
         WideComplex* const pivot = a + k * ports;
         WideComplex* const pivot_y = y + k * ports;
         if (pivot_row != k) {

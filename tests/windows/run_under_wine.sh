@@ -188,6 +188,27 @@ for arguments in "${status_runs[@]}"; do
   # shellcheck disable=SC2086
   run_pair "$arguments" $arguments
 done
+# The file form on files of other port counts, and a two-port to a reference per port.
+awk 'BEGIN {
+  srand(19); print "# GHz S MA R 50"
+  for (i = 1; i <= 300; i++) {
+    printf "%.2f", i * 0.05
+    for (r = 0; r < 4; r++) {
+      for (c = 0; c < 4; c++) printf " %.9g %.9g", rand(), rand() * 360 - 180
+      printf "\n"
+    }
+  } }' >"$linux_dir/generated.s4p"
+cp "$linux_dir/generated.s4p" "$windows_dir/"
+for arguments in "--to 75 generated.s4p out_cmp.s4p" "--to 25,50,75,100 generated.s4p out_cmp.ts" \
+                 "--to 50,200 generated_solver.s2p out_cmp.ts"; do
+  # shellcheck disable=SC2086
+  set -- $arguments
+  (cd "$linux_dir" && "$host_build/tavrin" "$@" </dev/null >/dev/null 2>&1) || fail "$arguments on Linux"
+  (cd "$windows_dir" && "$wine_loader" "$win_build/tavrin.exe" "$@" </dev/null >/dev/null 2>&1) ||
+    fail "$arguments on Windows"
+  compared=$((compared + 1))
+  cmp -s "$linux_dir/$4" "$windows_dir/$4" || fail "$arguments: $4 differs"
+done
 echo "compared $compared runs"
 
 echo "-- $((SECONDS - started)) s"
