@@ -142,9 +142,6 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::new_reference_count:
             return "--to " + f.subject + ": give one impedance, or one for each of the " +
                    f.other + " ports";
-        case Cause::stream_needs_count:
-            return at + "a version 2.0 output counts its records in its header; it cannot be "
-                        "made from standard input";
         case Cause::cannot_move_output:
             return "cannot move the finished output to " + file + system_reason(f.system_error);
         case Cause::read_failed:

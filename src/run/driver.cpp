@@ -182,10 +182,8 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
                                 : header.references.values[0];
     const bool version_2 = plan != nullptr && plan->version_2;
     const std::string option_line = rewrite_option_line(header.option, replaced, run.z_new);
-    if (version_2) {
-        write_version_2_header(slots.output, {option_line, 2, plan->frequencies,
-                                              plan->noise_lines, plan->z_new});
-    } else {
+    report.option_line = option_line;
+    if (!version_2) {
         slots.output.write(option_line);
         slots.output.write_line_end();
     }
@@ -201,7 +199,6 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
         case LoopEnd::complete:
             report.failure =
                 write_noise_block(two_ports, header, run.z_new, version_2, slots.output, report);
-            if (version_2) write_version_2_end(slots.output);
             break;
         case LoopEnd::write_failed:
             break;
@@ -233,19 +230,6 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
         return status_failure;
     }
     return status_ok;
-}
-
-void count_two_port_file(InputSlot& input, unsigned long long& records,
-                         unsigned long long& noise_lines) {
-    records = noise_lines = 0;
-    RecordReader reader(input, true);
-    FileHeader header;
-    if (!reader.read_header(header)) return;
-    TwoPortReader two_ports(reader, nullptr);
-    TwoPortText text;
-    while (two_ports.next_two_port_text(text)) ++records;
-    NoiseLine noise;
-    while (two_ports.next_noise_line(noise)) ++noise_lines;
 }
 
 int run_program(const CommandLine& command, FileSlots& slots, RunReport& report) {

@@ -27,16 +27,16 @@ struct RunReport {
     std::size_t ports = 2;
     std::vector<double> z_new_each;   // one per port where they differ
     std::vector<double> from_each;    // an N-port's fixed references, one per port
+    std::string option_line;          // as rewritten, for a Touchstone 2.0 header
 };
 
 // How the file form writes a two-port file where it differs from the four-argument form: a
-// new reference per port, a Touchstone 2.0 output (whose header counts what follows), Lower and
-// Upper matrices read.
+// new reference per port, the body of a Touchstone 2.0 output (the records, then '[Noise Data]'
+// and the noise block; its header, which counts them, is the caller's to write before it),
+// Lower and Upper matrices read.
 struct TwoPortPlan {
     double z_new[2] = {0.0, 0.0};
     bool version_2 = false;
-    unsigned long long frequencies = 0;
-    unsigned long long noise_lines = 0;
 };
 
 // Whole run as the command line asks for it: the four arguments, or the dialogue; opens the
@@ -48,9 +48,5 @@ int run_program(const CommandLine& command, FileSlots& slots, RunReport& report)
 int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slots,
                 RunReport& report, const TwoPortPlan* plan = nullptr);
 
-// The S-parameter records and noise lines a two-port file holds, as a conversion of it would
-// write them; zeros where it cannot be read.
-void count_two_port_file(InputSlot& input, unsigned long long& records,
-                         unsigned long long& noise_lines);
 
 }  // namespace tavrin

@@ -96,11 +96,6 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     plan.z_new[0] = files.to.front();
     plan.z_new[1] = files.to.back();
     plan.version_2 = version_2;
-    if (version_2) {
-        if (job.from_stdin) return failure_of(Cause::stream_needs_count, FileRole::forward);
-        InputSlot again;
-        if (again.open(job.input)) count_two_port_file(again, plan.frequencies, plan.noise_lines);
-    }
     RunInputs run{job.input, job.input, job.output, plan.z_new[0], true};
     process_run(run, options, slots, report, &plan);
     if (plan.z_new[0] != plan.z_new[1]) report.z_new_each.assign(plan.z_new, plan.z_new + 2);
@@ -112,14 +107,13 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     return report.failure;
 }
 
+// Writes the conversion into slots.output: the whole file, or for version 2 its body.
 Failure convert(const Job& job, const FileForm& files, const RunOptions& options,
-                FileSlots& slots, RunReport& report) {
+                bool version_2, FileSlots& slots, RunReport& report) {
     InputSlot& input = slots.forward;
     OutputSlot& output = slots.output;
     int ports = 0;
     if (Failure failure = port_count_given(job, files.ports, ports)) return failure;
-    const bool version_2 = new_references_differ(files.to) ||
-                           (!job.to_stdout && names_version_2_file(job.output));
     if (ports == 2) return convert_two_port(job, files, options, version_2, slots, report);
     NPortReader reader(input, ports);
     NPortHeader header;
@@ -146,7 +140,6 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.z_new = files.to;
     plan.waves = options.waves;
     plan.version_2 = version_2;
-    plan.count_from = job.from_stdin ? nullptr : &job.input;
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
@@ -154,32 +147,68 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     return report.failure;
 }
 
-// One input to one output: opened, converted, and moved into place only when complete.
+// A Touchstone 2.0 file from the body a conversion wrote to spool: the header, which counts
+// the records and noise lines, then the body, then '[End]'.
+bool write_version_2_file(const RunReport& report, const FileForm& files,
+                          const std::string& spool, OutputSlot& output) {
+    const std::vector<double> references =
+        files.to.size() == report.ports ? files.to : std::vector<double>(report.ports, files.to.front());
+    write_version_2_header(output, {report.option_line, report.ports, report.records,
+                                    report.noise_lines, references});
+    if (!append_file_contents(spool, output)) return false;
+    write_version_2_end(output);
+    return true;
+}
+
+// One input to one output: opened, converted, and moved into place only when complete. A
+// version 2 output is written to a spool file first, since its header counts what follows.
 Failure run_job(const Job& job, const FileForm& files, const RunOptions& options,
                 const std::vector<FileIdentity>& inputs, RunReport& report) {
     if (Failure failure = check_output(job, inputs, files.inputs)) return failure;
     FileSlots slots;
     InputSlot& input = slots.forward;
-    OutputSlot& output = slots.output;
     const bool opened = job.from_stdin ? input.open_standard_input() : input.open(job.input);
     if (!opened) {
         Failure failure = failure_of(Cause::cannot_open_input, FileRole::forward);
         failure.system_error = input.error();
         return failure;
     }
+    const bool version_2 = new_references_differ(files.to) ||
+                           (!job.to_stdout && names_version_2_file(job.output));
     const std::string part = job.to_stdout ? std::string() : part_name(job.output);
+    const std::string spool = !version_2 ? std::string()
+                              : job.to_stdout ? part_name((std::filesystem::temp_directory_path() /
+                                                           "tavrin").string())
+                                              : part_name(job.output);
+    // The conversion writes to slots.output: the final output, or for version 2 the spool.
+    OutputSlot version_2_output;
+    OutputSlot& output = version_2 ? version_2_output : slots.output;
+    OutputSlot& body = slots.output;
     if (!(job.to_stdout ? output.open_standard_output() : output.open(part))) {
         return output_failure(Cause::cannot_create_output, output.error());
     }
-    Failure failure = convert(job, files, options, slots, report);
-    const bool closed = output.close();
+    Failure failure;
+    if (version_2 && !body.open(spool)) {
+        failure = output_failure(Cause::cannot_create_output, body.error());
+    } else {
+        failure = convert(job, files, options, version_2, slots, report);
+    }
     if (!failure && input.failed()) {
         failure = failure_of(Cause::read_failed, FileRole::forward);
         failure.system_error = input.error();
     }
+    if (version_2) {
+        if (!body.close() && !failure) failure = output_failure(Cause::write_failed, body.error());
+        if (!failure && !write_version_2_file(report, files, spool, output)) {
+            failure = failure_of(Cause::read_failed, FileRole::output);
+            failure.system_error = errno;
+        }
+    }
+    const bool closed = output.close();
     if (!failure && !closed) failure = output_failure(Cause::write_failed, output.error());
-    if (job.to_stdout) return failure;
     std::error_code error;
+    if (version_2) std::filesystem::remove(spool, error);
+    if (job.to_stdout) return failure;
     if (!failure) {
         std::filesystem::rename(part, job.output, error);
         if (error) failure = output_failure(Cause::cannot_move_output, error.value());

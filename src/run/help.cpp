@@ -55,7 +55,7 @@ constexpr std::string_view usage =
     "  --ports N       the port count where the name and file do not give it\n"
     "                    tavrin --ports 4 --to 75 - - < in.s4p > out.s4p\n"
     "References per port (--to 50,200) or a .ts output name give a Touchstone\n"
-    "2.0 file, whose header counts the records: not from standard input.\n"
+    "2.0 file.\n"
     "\n"
     "Exit status: 0  the forward data was read to its end; OUTPUT.s2p is complete\n"
     "                (file form: every output is complete)\n"

@@ -30,20 +30,6 @@ std::string impedances_text(const std::vector<Complex>& z) {
     return text;
 }
 
-// The records a second reading of the file finds, for a header that counts them.
-unsigned long long count_records(const std::string& path, int ports) {
-    InputSlot input;
-    if (!input.open(path)) return 0;
-    NPortReader reader(input, ports);
-    NPortHeader header;
-    if (!reader.read_header(header)) return 0;
-    reader.begin_records(ports, header);
-    NPortRecord record;
-    unsigned long long records = 0;
-    while (reader.next_record(record)) ++records;
-    return records;
-}
-
 void apply_format(void (*convert)(Complex&), std::vector<Complex>& s) {
     if (convert == nullptr) return;
     for (Complex& pair : s) convert(pair);
@@ -104,11 +90,8 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
     // The option line's value is replaced whatever it is when port impedances decide.
     const double replaced = per_record ? option.z_old : references.values.front();
     const std::string option_line = rewrite_option_line(option, replaced, z_new.front());
-    if (plan.version_2) {
-        if (plan.count_from == nullptr) return failure_of(Cause::stream_needs_count, FileRole::forward);
-        write_version_2_header(output, {option_line, ports, count_records(*plan.count_from, plan.ports),
-                                        0, z_new});
-    } else {
+    report.option_line = option_line;
+    if (!plan.version_2) {
         output.write(option_line);
         output.write_line_end();
     }
@@ -137,7 +120,6 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         if (output.failed()) return {};
     }
     if (reader.problem()) return in_input(reader.problem());
-    if (plan.version_2) write_version_2_end(output);
     return {};
 }
 

@@ -15,10 +15,9 @@ struct NPortPlan {
     int ports = 0;
     std::span<const double> z_new;  // one value, or one per port
     std::optional<WaveDefinition> waves;  // --waves, over the file's own statement
+    // The body of a Touchstone 2.0 output: the records only; the header, which counts them,
+    // and '[End]' are the caller's.
     bool version_2 = false;
-    // For a Touchstone 2.0 output: the file read again to count its records first; null when
-    // it cannot be (standard input).
-    const std::string* count_from = nullptr;
 };
 
 // Reads the header on from where the reader stands (its read_header done), then every record.

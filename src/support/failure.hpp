@@ -50,7 +50,6 @@ enum class Cause {
     frequency_count_differs, // '[Number of Frequencies]' against the records read
     network_singular,        // I - Gamma S cannot be solved for a record
     new_reference_count,     // --to with neither one value nor one per port
-    stream_needs_count,      // a version 2.0 output, whose header counts the records, of standard input
     // The system.
     read_failed,
     write_failed,

@@ -262,6 +262,19 @@ bool OutputSlot::close() {
     return !failed_;
 }
 
+bool append_file_contents(const std::string& path, OutputSlot& output) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    const std::unique_ptr<char[]> block = std::make_unique<char[]>(input_block);
+    std::size_t got = 0;
+    while ((got = std::fread(block.get(), 1, input_block, file)) > 0) {
+        output.write(std::string_view(block.get(), got));
+    }
+    const bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    return read;
+}
+
 int FileSlots::close_all(int status) {
     if (!output.close()) status = 1;
     if (forward.failed() || reverse.failed()) status = 1;

@@ -124,6 +124,9 @@ private:
     int error_ = 0;
 };
 
+// Writes the bytes of the file at path to output as they are; false when it cannot be read.
+bool append_file_contents(const std::string& path, OutputSlot& output);
+
 // The files of a run; they stay open until the run ends.
 struct FileSlots {
     InputSlot forward;   // slot 1

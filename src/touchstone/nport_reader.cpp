@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "support/text.hpp"
@@ -27,6 +28,25 @@ bool pop_decimal(std::string_view& text, std::string_view& token, double& value)
     token = text.substr(0, end);
     text = trim_front_blanks(text.substr(end));
     return is_decimal_number(token);
+}
+
+// A record's number: a decimal one, or inf, -inf or nan as the tool writes a value that is not
+// finite (a zero magnitude in dB is -inf), in any letter case, so that its own outputs read back.
+bool pop_value(std::string_view& text, std::string_view& token, double& value) {
+    if (pop_decimal(text, token, value)) return true;
+    std::string word(token.substr(token.starts_with('-') || token.starts_with('+') ? 1 : 0));
+    upper_case_ascii(word);
+    const bool negative = token.starts_with('-');
+    if (word == "INF") {
+        value = negative ? -std::numeric_limits<double>::infinity()
+                         : std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (word == "NAN") {
+        value = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    return false;
 }
 
 bool numbers_only(std::string_view cleaned) {
@@ -432,7 +452,7 @@ bool NPortReader::take_record_numbers(std::string_view rest, NPortRecord& record
                         std::to_string(numbers_per_record_ / 2));
             return false;
         }
-        if (!pop_decimal(rest, token, value)) {
+        if (!pop_value(rest, token, value)) {
             fail_record(Cause::number_malformed, line_number_, token, {});
             return false;
         }
