@@ -78,38 +78,49 @@ void RecordReader::read_comment(std::string_view comment) {
     }
     // The comments after a dropped line are that line's.
     if (after_dropped_line_) return;
-    double numbers[8];
     if (const std::optional<std::string_view> text = port_impedance_numbers(comment)) {
         matrix_row_possible_ = false;
         if (problem_) return;
-        const int count = impedances_given_ ? -1 : take_numbers(*text, numbers, 8);
-        if (count != 4 && count != 8) {
-            // Two for one record, or not two re/im pairs: which values hold cannot be known.
+        if (impedances_given_) {
+            // Two for one record: which values hold cannot be known.
             problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
                                   ahead_line_number_);
             return;
         }
         impedances_given_ = true;
         impedances_line_number_ = ahead_line_number_;
-        if (count == 8) {
-            // The whole 2 x 2 matrix on one line: its diagonal.
-            impedances_ = {{numbers[0], numbers[1]}, {numbers[6], numbers[7]}};
-            return;
-        }
-        impedances_ = {{numbers[0], numbers[1]}, {numbers[2], numbers[3]}};
-        matrix_row_possible_ = true;
+        impedance_count_ = 0;
+        gather_impedance_numbers(*text);
         return;
     }
-    if (matrix_row_possible_) {
-        matrix_row_possible_ = false;
-        const int count = take_numbers(comment, numbers);
-        if (count == 4) {
-            // Rows for port 1 and port 2 of a 2 x 2 matrix: the references are its diagonal.
-            impedances_.port2 = {numbers[2], numbers[3]};
-        } else if (count > 0 && !problem_) {
-            problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
-                                  ahead_line_number_);
-        }
+    // Field solvers wrap the numbers over the comment lines of numbers only that follow.
+    if (matrix_row_possible_) gather_impedance_numbers(comment);
+}
+
+void RecordReader::gather_impedance_numbers(std::string_view text) {
+    double numbers[8];
+    const int count = take_numbers(text, numbers, 8);
+    matrix_row_possible_ = count > 0;
+    if (count < 0) return;  // a comment of other words ends them
+    for (int k = 0; k < count; ++k) {
+        if (impedance_count_ < 8) impedance_numbers_[impedance_count_] = numbers[k < 8 ? k : 7];
+        ++impedance_count_;
+    }
+}
+
+// Once a record's comments are read: one re/im pair per port, or the 2 x 2 matrix, whose
+// diagonal holds the references. Any other count cannot be read as either.
+void RecordReader::take_gathered_impedances() {
+    matrix_row_possible_ = false;
+    if (!impedances_given_ || problem_) return;
+    const double* n = impedance_numbers_;
+    if (impedance_count_ == 4) {
+        impedances_ = {{n[0], n[1]}, {n[2], n[3]}};
+    } else if (impedance_count_ == 8) {
+        impedances_ = {{n[0], n[1]}, {n[6], n[7]}};
+    } else {
+        problem_ = failure_of(Cause::port_impedance_malformed, FileRole::none,
+                              impedances_line_number_);
     }
 }
 
@@ -291,6 +302,7 @@ std::string_view RecordReader::deliver(double frequency, std::size_t numbers_at)
 }
 
 void RecordReader::check_port_impedances() {
+    take_gathered_impedances();
     if (first_record_line_number_ == 0) {
         // The first record decides whether the file gives them.
         first_record_line_number_ = record_line_number_;

@@ -176,6 +176,8 @@ private:
     std::string_view find_record();
     std::string_view deliver(double frequency, std::size_t numbers_at);
     void check_port_impedances();
+    void gather_impedance_numbers(std::string_view text);
+    void take_gathered_impedances();
     bool take_noise_line(NoiseLine& noise);
 
     InputSlot& input_;
@@ -206,6 +208,9 @@ private:
     long long impedances_line_number_ = 0;
     long long first_record_line_number_ = 0;
     PortImpedances impedances_;
+    // The numbers of a record's port impedance comments, as gathered over wrapped lines.
+    double impedance_numbers_[8] = {};
+    int impedance_count_ = 0;
     double last_noise_frequency_ = 0.0;
     bool noise_started_ = false;
     bool noise_left_out_ = false;

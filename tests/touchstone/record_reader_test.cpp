@@ -307,7 +307,10 @@ TEST(RecordReader, TakesEachRecordsPortImpedancesFromTheCommentsAfterIt) {
         "! Data is not renormalized\n!S-parameter uses the power definition\n#  GHZ S MA\n"
         "1 0.1 10 0.9 -20 0.9 -20 0.1 10\n! Gamma ! 0.001 1.02 0.001 1.02\n"
         "! Port Impedance49.7 -0.1 375.2 3.1\n\n"
-        "2 0.1 10 0.9 -20 0.9 -20 0.1 10\n! PORT IMPEDANCE 50 1 0 0\n!  0 0 80 -2\n");
+        "2 0.1 10 0.9 -20 0.9 -20 0.1 10\n! PORT IMPEDANCE 50 1 0 0\n!  0 0 80 -2\n"
+        // The whole matrix on one line, and wrapped after three of its four elements.
+        "3 0.1 10 0.9 -20 0.9 -20 0.1 10\n! Port Impedance50  0  0  0  0  0  60  0\n"
+        "4 0.1 10 0.9 -20 0.9 -20 0.1 10\n! Port Impedance 52 -2 1 1 1 1\n!  110 -19\n");
     RecordReader reader(input);
     FileHeader header;
     ASSERT_TRUE(reader.read_header(header));
@@ -315,7 +318,8 @@ TEST(RecordReader, TakesEachRecordsPortImpedancesFromTheCommentsAfterIt) {
     EXPECT_TRUE(header.not_renormalized);
     EXPECT_EQ(header.waves, WaveDefinition::power);
     EXPECT_TRUE(header.port_impedances);
-    const double expected[2][4] = {{49.7, -0.1, 375.2, 3.1}, {50, 1, 80, -2}};
+    const double expected[4][4] = {
+        {49.7, -0.1, 375.2, 3.1}, {50, 1, 80, -2}, {50, 0, 60, 0}, {52, -2, 110, -19}};
     for (const auto& z : expected) {
         ASSERT_FALSE(reader.next_data_record().empty());
         const PortImpedances& got = reader.port_impedances();
@@ -344,7 +348,9 @@ TEST(RecordReader, RefusesRecordsWhosePortImpedancesCannotBeKnown) {
          record + "2" + record.substr(1) + z, Cause::port_impedance_unexpected, 4},
         {"not two pairs", record + "! Port Impedance 50 0 50\n", Cause::port_impedance_malformed, 3},
         {"two for one record", record + z + z, Cause::port_impedance_malformed, 4},
-        {"a short matrix row", record + z + "! 0 0 50\n", Cause::port_impedance_malformed, 4},
+        // Named at the comment the numbers start in, wherever the solver wrapped them.
+        {"a short matrix row", record + z + "! 0 0 50\n", Cause::port_impedance_malformed, 3},
+        {"a matrix row too many", record + z + "! 0 0 50 0\n! 1 2\n", Cause::port_impedance_malformed, 3},
     };
     for (const Case& c : cases) {
         const FileReading reading = read_file("#\n" + c.data);
