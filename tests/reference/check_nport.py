@@ -460,10 +460,10 @@ def conversion_case(rng, tool, folder, index, four_arguments):
         if plan["version"] == 2 and rng.random() < 0.5:
             name = "in.ts"
         output = rng.choice([f"out.s{n}p", f"out.s{n}p", f"out.s{n}p", "out.ts"])
-        version_2 = version_2 or output.endswith(".ts")
         how = rng.choice(["files"] * 6 + ["no count", "stdin", "stdout", "out-dir"])
         if n == 2:
             name, output, how = "f.s2p", "out.s2p", rng.choice(["files"] * 5 + ["stdout"])
+        version_2 = version_2 or output.endswith(".ts")
         if how == "no count":
             name, options = "in.dat", options + rng.choice([["--ports", str(n)], [f"--ports={n}"]])
         arguments = options + to + [name, output]
