@@ -456,7 +456,7 @@ def conversion_case(rng, tool, folder, index, four_arguments):
     plan["lossy_refs"] = bool(np.any(refs.imag != 0))
     expected = [renormalised(s, z, new, plan["waves"]) for s, z in zip(said, refs)]
     options = [f"--waves={plan['waves_option']}"] if plan["waves_option"] else []
-    verbose = rng.random() < 0.2
+    verbose, back_in_one = rng.random() < 0.2, rng.random() < 0.5  # drawn whatever happens
     options += ["-v"] if verbose else []
     to = rng.choice([["--to", plan["to"]], [f"--to={plan['to']}"]])
     version_2 = len(set(new)) > 1
@@ -526,7 +526,7 @@ def conversion_case(rng, tool, folder, index, four_arguments):
     if four_arguments:
         back = options + ["there", "there", "back", f"{back_to[0]:g}"]
     else:
-        same = len(set(back_to)) == 1 and rng.random() < 0.5  # one value, or one per port
+        same = len(set(back_to)) == 1 and back_in_one  # one value, or one per port
         back = ["--to", ",".join(f"{x:g}" for x in back_to[:1 if same else n]), there,
                 f"back.s{n}p"]
     status, _, stderr = run(tool, folder, back)
