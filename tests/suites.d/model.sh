@@ -16,3 +16,7 @@ tool="$root/build-test/tavrin"
 # route; noise blocks against the noise figure they give for several source impedances.
 /usr/bin/python3 "$root/tests/reference/check_port_impedances.py" "$tool" 1000 1
 /usr/bin/python3 "$root/tests/reference/check_noise.py" "$tool" 190 1
+# Files of 1 to 12 ports through the file form (--to): version 1 and 2.0 layouts, references
+# as files state them, per-port new references, round trips, and the four-argument form's
+# bytes for two-ports.
+/usr/bin/python3 "$root/tests/reference/check_nport.py" "$tool" 300 1
