@@ -551,7 +551,7 @@ def refusal_files(rng):
     short = short[:short.rfind(" ")] + "\n"  # the last record one number short
     two = text(2).split("\n")
     first = next(k for k, line in enumerate(two) if line[:1].isdigit())
-    two[first] = " ".join(two[first].split()[:5])
+    two[first] = " ".join(two[first].split()[:6])  # the frequency and five numbers
     four_in_three = text(4, version=2)
     return [
         ("[Number of Ports] 4 in a .s3p file", "in.s3p", four_in_three,
