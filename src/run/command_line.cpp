@@ -164,7 +164,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         return command;
     }
     if (!file_form && !new_option.empty() && command.problem.empty()) {
-        command.problem = "'" + std::string(new_option) + "' goes with --to";
+        command.problem.assign(1, '\'').append(new_option).append("' goes with --to");
     }
     if (file_form && command.problem.empty()) {
         take_file_arguments({arguments.begin() + static_cast<std::ptrdiff_t>(next), arguments.end()},

@@ -35,7 +35,10 @@ std::string ohms(double z) { return canonical_number_text(z) + " ohms"; }
 // "50 ohms", or "50/200 ohms per port" where they differ.
 std::string ohms_per_port(const std::vector<double>& values) {
     std::string text;
-    for (const double z : values) text += (text.empty() ? "" : "/") + canonical_number_text(z);
+    for (const double z : values) {
+        if (!text.empty()) text += '/';
+        text += canonical_number_text(z);
+    }
     return text + " ohms per port";
 }
 

@@ -89,7 +89,7 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
                          bool version_2, FileSlots& slots, RunReport& report) {
     if (files.to.size() > 2) {
         Failure failure = failure_of(Cause::new_reference_count, FileRole::none, 0, files.to_text);
-        failure.other = "2";
+        failure.other = std::to_string(2);  // a two-port file
         return failure;
     }
     TwoPortPlan plan;

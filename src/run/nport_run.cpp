@@ -59,7 +59,8 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         Failure failure = failure_of(Cause::new_reference_count);
         failure.subject.clear();
         for (const double z : plan.z_new) {
-            failure.subject += (failure.subject.empty() ? "" : ",") + canonical_number_text(z);
+            if (!failure.subject.empty()) failure.subject += ',';
+            failure.subject += canonical_number_text(z);
         }
         failure.other = std::to_string(ports);
         return failure;

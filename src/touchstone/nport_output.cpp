@@ -69,7 +69,10 @@ void write_version_2_header(OutputSlot& output, const Version2Header& header) {
                    "[Number of Noise Frequencies] " + std::to_string(header.noise_frequencies));
     }
     std::string references = "[Reference]";
-    for (const double z : header.references) references += " " + canonical_number_text(z);
+    for (const double z : header.references) {
+        references += ' ';
+        references += canonical_number_text(z);
+    }
     write_line(output, references);
     write_line(output, "[Network Data]");
 }

@@ -17,7 +17,8 @@ namespace {
 std::string row(int f, int i, int first, int last) {
     std::string text;
     for (int j = first; j <= last; ++j) {
-        text += " " + std::to_string(10 * i + j) + " " + std::to_string(f);
+        text.append(1, ' ').append(std::to_string(10 * i + j)).append(1, ' ');
+        text.append(std::to_string(f));
     }
     return text;
 }
