@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "network/nport_renormalise.hpp"
+#include "run/pipeline.hpp"
+#include "run/record_loop.hpp"
 #include "text/number_text.hpp"
 #include "touchstone/nport_output.hpp"
 #include "touchstone/option_line.hpp"
@@ -33,6 +35,119 @@ std::string impedances_text(const std::vector<Complex>& z) {
 void apply_format(void (*convert)(Complex&), std::vector<Complex>& s) {
     if (convert == nullptr) return;
     for (Complex& pair : s) convert(pair);
+}
+
+// What each record of a file goes through: its references (fixed, or the record's own), the
+// solve and the output line. Shared, read only, by the threads of the pipeline.
+struct NPortConversion {
+    const FormatDescriptor& format;
+    std::size_t ports;
+    WaveDefinition waves;
+    std::vector<double> z_new;
+    bool per_record = false;
+    NPortRenormalisation fixed;  // where the references are the file's
+};
+
+// The N-port loop's share of the pipeline: blocks of consecutive records, read and parsed on
+// the calling thread, renormalised and written out on any.
+class NPortWork {
+public:
+    struct Batch {
+        std::vector<NPortRecord> records;  // reused with their storage, record by record
+        std::size_t count = 0;
+        std::size_t broken_at = 0;  // count when none is
+        Failure failure;
+        // Each block converts with its own storage, whichever thread takes it.
+        NPortRenormalisation change;
+        NPortWorkspace workspace;
+        std::vector<Complex> result;
+    };
+
+    NPortWork(NPortReader& reader, const NPortConversion& conversion)
+        : reader_(reader), conversion_(conversion) {
+        // Blocks of about this many matrix elements, a few megabytes in flight at most.
+        constexpr std::size_t elements_per_block = 16384;
+        const std::size_t elements = conversion.ports * conversion.ports;
+        records_per_block_ = elements >= elements_per_block ? 1 : elements_per_block / elements;
+        if (records_per_block_ > 1024) records_per_block_ = 1024;
+    }
+
+    bool fill(Batch& batch, LoopResult& result) {
+        if (batch.records.size() < records_per_block_) batch.records.resize(records_per_block_);
+        batch.count = 0;
+        batch.broken_at = records_per_block_;
+        while (batch.count < records_per_block_) {
+            if (!reader_.next_record(batch.records[batch.count])) {
+                if (reader_.problem()) result.end = LoopEnd::input_problem;
+                return false;
+            }
+            ++batch.count;
+            ++result.records;
+        }
+        return true;
+    }
+
+    bool empty(const Batch& batch) const { return batch.count == 0; }
+
+    void convert(Batch& batch, OutputSlot& output, PictureState& pictures) const {
+        const NPortConversion& c = conversion_;
+        batch.result.resize(c.ports * c.ports);
+        for (std::size_t i = 0; i < batch.count; ++i) {
+            NPortRecord& record = batch.records[i];
+            if (c.per_record) {
+                if (!nport_references_usable(record.impedances, c.waves, c.z_new)) {
+                    batch.failure = record_failure(Cause::port_impedance_not_usable, record);
+                    batch.failure.subject = impedances_text(record.impedances);
+                    batch.failure.other = std::string(wave_definition_name(c.waves));
+                    batch.broken_at = i;
+                    return;
+                }
+                prepare_nport_renormalisation(record.impedances, c.waves, c.z_new, batch.change);
+            }
+            apply_format(c.format.pair_to_ri, record.s);
+            if (!renormalise_nport(record.s.data(), c.per_record ? batch.change : c.fixed,
+                                   batch.workspace, batch.result.data())) {
+                batch.failure = record_failure(Cause::network_singular, record);
+                batch.broken_at = i;
+                return;
+            }
+            apply_format(c.format.pair_from_ri, batch.result);
+            write_nport_record(output, pictures, record.frequency_text, c.format,
+                               batch.result.data(), c.ports);
+        }
+    }
+
+    bool broken(const Batch& batch, LoopResult& result) const {
+        if (batch.broken_at >= batch.count) return false;
+        result.end = LoopEnd::record_broken;
+        result.broken = batch.failure;
+        return true;
+    }
+
+private:
+    NPortReader& reader_;
+    const NPortConversion& conversion_;
+    std::size_t records_per_block_ = 1;
+};
+
+// Every record, in file order: on the calling thread alone for a small file, then spread over
+// the threads, to the same bytes.
+LoopResult run_nport_loop(NPortWork& work, OutputSlot& output, const LoopThreads& threads) {
+    LoopResult result;
+    NPortWork::Batch batch;
+    PictureState pictures;
+    while (threads.count <= 1 || result.records < threads.start_after) {
+        const bool more = work.fill(batch, result);
+        work.convert(batch, output, pictures);
+        if (work.broken(batch, result)) return result;
+        if (output.failed()) {
+            result.end = LoopEnd::write_failed;
+            return result;
+        }
+        if (!more) return result;
+    }
+    Pipeline<NPortWork> pipeline(work, threads.count);
+    return pipeline.run(output, result);
 }
 
 }  // namespace
@@ -81,13 +196,12 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         if (z != z_new.front()) report.z_new_each = z_new;
     }
 
-    NPortRenormalisation change;
-    std::vector<Complex> z_old(ports);
+    NPortConversion conversion{*option.format, ports, waves, z_new, per_record, {}};
     if (!per_record) {
+        std::vector<Complex> z_old(ports);
         for (std::size_t i = 0; i < ports; ++i) z_old[i] = {references.values[i], 0.0};
-        prepare_nport_renormalisation(z_old, waves, z_new, change);
+        prepare_nport_renormalisation(z_old, waves, z_new, conversion.fixed);
     }
-    const FormatDescriptor& format = *option.format;
     // The option line's value is replaced whatever it is when port impedances decide.
     const double replaced = per_record ? option.z_old : references.values.front();
     const std::string option_line = rewrite_option_line(option, replaced, z_new.front());
@@ -97,29 +211,10 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         output.write_line_end();
     }
 
-    NPortRecord record;
-    NPortWorkspace workspace;
-    PictureState pictures;
-    std::vector<Complex> result(ports * ports);
-    while (reader.next_record(record)) {
-        if (per_record) {
-            if (!nport_references_usable(record.impedances, waves, z_new)) {
-                Failure failure = record_failure(Cause::port_impedance_not_usable, record);
-                failure.subject = impedances_text(record.impedances);
-                failure.other = std::string(wave_definition_name(waves));
-                return failure;
-            }
-            prepare_nport_renormalisation(record.impedances, waves, z_new, change);
-        }
-        apply_format(format.pair_to_ri, record.s);
-        if (!renormalise_nport(record.s.data(), change, workspace, result.data())) {
-            return record_failure(Cause::network_singular, record);
-        }
-        apply_format(format.pair_from_ri, result);
-        write_nport_record(output, pictures, record.frequency_text, format, result.data(), ports);
-        ++report.records;
-        if (output.failed()) return {};
-    }
+    NPortWork work(reader, conversion);
+    const LoopResult loop = run_nport_loop(work, output, loop_threads_from_environment());
+    report.records = loop.records;
+    if (loop.end == LoopEnd::record_broken) return loop.broken;
     if (reader.problem()) return in_input(reader.problem());
     return {};
 }

@@ -100,6 +100,59 @@ TEST(RecordLoop, GivesTheSameBytesAtEveryThreadCount) {
     }
 }
 
+// A three-port file of `records` records; at `singular` a record whose I - Gamma S vanishes
+// for 50 to 75 ohms (Gamma = 1/5: S11 = 5, the rest 0); port impedances per record when asked.
+std::string three_port_file(int records, int singular, bool impedances) {
+    std::string text = "# MHz S RI R 50\n";
+    char line[160];
+    for (int i = 1; i <= records; ++i) {
+        for (int row = 0; row < 3; ++row) {
+            if (row == 0) text.append(std::to_string(i));
+            for (int col = 0; col < 3; ++col) {
+                const int k = (i * 7 + row * 5 + col * 3) % 97;
+                const double re = i == singular ? (row + col == 0 ? 5.0 : 0.0) : k / 200.0;
+                std::snprintf(line, sizeof line, " %.6f %.6f", re, i == singular ? 0.0 : -k / 300.0);
+                text.append(line);
+            }
+            text.append(1, '\n');
+        }
+        if (impedances) {
+            std::snprintf(line, sizeof line, "! Port Impedance %d 1 50 0 %d -2\n", 40 + i % 20,
+                          60 + i % 7);
+            text.append(line);
+        }
+    }
+    return text;
+}
+
+TEST(RecordLoop, FilesOfOtherPortCountsGiveTheSameBytesAtEveryThreadCount) {
+    struct Case {
+        const char* name;
+        std::string file;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"three ports", three_port_file(6000, -1, false), 0},
+        {"port impedances per record", three_port_file(6000, -1, true), 0},
+        {"a singular record late in the file", three_port_file(6000, 5000, false), 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<Outcome> outcomes;
+        for (const char* threads : {"1", "2", "4"}) {
+            ScratchDir dir;
+            dir.write("in.s3p", c.file);
+            ::setenv("TAVRIN_THREADS", threads, 1);
+            const int status = run_tool(dir, {"--to", "75", "in.s3p", "out.s3p"}).status;
+            ::unsetenv("TAVRIN_THREADS");
+            outcomes.push_back({status, dir.exists("out.s3p") ? dir.read("out.s3p") : "(none)"});
+        }
+        EXPECT_EQ(outcomes[0].status, c.status) << c.name;
+        EXPECT_EQ(outcomes[0].output.size() > 300000, c.status == 0) << c.name;
+        EXPECT_TRUE(outcomes[1] == outcomes[0]) << c.name << " with 2 threads";
+        EXPECT_TRUE(outcomes[2] == outcomes[0]) << c.name << " with 4 threads";
+    }
+}
+
 TEST(RecordLoop, AFullDiskIsAFailureAtEveryThreadCount) {
     if (!std::filesystem::exists("/dev/full") || std::getenv("TAVRIN_TEST_RUNNER") != nullptr) {
         GTEST_SKIP() << "needs /dev/full and a native run";

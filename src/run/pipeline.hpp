@@ -1,0 +1,163 @@
+// The per-record work of a large file spread over threads. Reading, the choice of records and
+// writing stay on the calling thread, in file order; the calling thread converts blocks too
+// while it would otherwise wait. What a block holds and how it is converted is the Work's:
+//
+//   struct Work {
+//       struct Batch { ... };                        // one block's records, reused
+//       bool fill(Batch&, LoopResult&);              // reads the next records; false at the end
+//                                                    // or where a record ends the loop
+//       bool empty(const Batch&) const;
+//       void convert(Batch&, OutputSlot& scratch, PictureState&) const;  // on any thread
+//       bool broken(const Batch&, LoopResult&) const;  // after converting: a record that could
+//                                                      // not be, which ends the loop
+//   };
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "run/record_loop.hpp"
+#include "support/file_slots.hpp"
+#include "support/worker_thread.hpp"
+#include "text/picture.hpp"
+
+namespace tavrin {
+
+template <class Work>
+class Pipeline {
+public:
+    Pipeline(Work& work, unsigned threads) : work_(work), blocks_(2 * threads + 2) {
+        for (auto& block : blocks_) block = std::make_unique<Block>();
+        for (unsigned i = 1; i < threads; ++i) {
+            try {
+                workers_.emplace_back([this] { work_on(); });
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: the calling thread converts the rest
+            }
+        }
+    }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    ~Pipeline() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        work_ready_.notify_all();
+        for (std::thread& worker : workers_) worker.join();
+    }
+
+    LoopResult run(OutputSlot& output, LoopResult result);
+
+private:
+    struct Block {
+        enum class State { free, filled, computing, done };
+        typename Work::Batch batch;
+        std::string output;
+        State state = State::free;
+    };
+
+    Block& block(unsigned long long sequence) { return *blocks_[sequence % blocks_.size()]; }
+
+    void convert(Block& block, OutputSlot& scratch, PictureState& pictures) const {
+        work_.convert(block.batch, scratch, pictures);
+        scratch.take_memory(block.output);
+    }
+
+    // Takes the oldest filled block off the queue and converts it with the lock released.
+    void convert_oldest(std::unique_lock<std::mutex>& lock, OutputSlot& scratch,
+                        PictureState& pictures) {
+        Block* const block = queue_[queue_front_++];
+        block->state = Block::State::computing;
+        lock.unlock();
+        convert(*block, scratch, pictures);
+        lock.lock();
+        block->state = Block::State::done;
+        block_done_.notify_one();
+    }
+
+    void work_on() {
+        keep_signals_off_this_thread();
+        OutputSlot scratch;
+        scratch.open_memory();
+        PictureState pictures;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_ready_.wait(lock, [this] { return stop_ || queue_front_ < queue_.size(); });
+            if (stop_) return;
+            convert_oldest(lock, scratch, pictures);
+        }
+    }
+
+    Work& work_;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_;  // a block was filled, or the work ends
+    std::condition_variable block_done_;  // a block was converted
+    std::vector<Block*> queue_;           // filled blocks, oldest first
+    std::size_t queue_front_ = 0;
+    bool stop_ = false;
+};
+
+template <class Work>
+LoopResult Pipeline<Work>::run(OutputSlot& output, LoopResult result) {
+    OutputSlot scratch;
+    scratch.open_memory();
+    PictureState pictures;
+    unsigned long long filled = 0;   // blocks handed out so far
+    unsigned long long written = 0;  // blocks written so far
+    bool input_ended = false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        // Converted blocks go out in file order.
+        while (written < filled && block(written).state == Block::State::done) {
+            Block& next = block(written);
+            lock.unlock();
+            output.write(next.output);
+            lock.lock();
+            // What is left unwritten would make the file look complete: stop here.
+            if (work_.broken(next.batch, result)) return result;
+            next.state = Block::State::free;
+            ++written;
+            // Stop at once on a full disk rather than compute what cannot be written.
+            if (output.failed()) {
+                result.end = LoopEnd::write_failed;
+                return result;
+            }
+        }
+        if (!input_ended && block(filled).state == Block::State::free) {
+            Block& next = block(filled);
+            lock.unlock();
+            next.output.clear();
+            input_ended = !work_.fill(next.batch, result);
+            lock.lock();
+            if (result.end != LoopEnd::complete) return result;
+            if (work_.empty(next.batch)) continue;
+            next.state = Block::State::filled;
+            if (queue_front_ == queue_.size()) {
+                queue_.clear();
+                queue_front_ = 0;
+            }
+            queue_.push_back(&next);
+            ++filled;
+            work_ready_.notify_one();
+            continue;
+        }
+        if (queue_front_ < queue_.size()) {
+            // Every block is in flight: convert the oldest here instead of waiting.
+            convert_oldest(lock, scratch, pictures);
+            continue;
+        }
+        if (input_ended && written == filled) return result;
+        block_done_.wait(lock);
+    }
+}
+
+}  // namespace tavrin
