@@ -61,6 +61,15 @@ expect_equal "--help status" "$status" 0
 expect_equal "--help first line" "$(printf '%s\n' "$printed" | head -n 1)" \
   "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE"
 check_conversion installed "$installed"
+# The file form from the package: a two-port gives the four-argument form's bytes, and a
+# one-port file (a matched 50-ohm load seen from 75 ohms reflects -0.2) is converted.
+run=$work/run-installed
+(cd "$run" && "$installed" --to 75 amplifier_ri.s2p file75.s2p </dev/null) || fail "file form status"
+cmp -s "$run/file75.s2p" "$run/amp75.s2p" || fail "the file form's two-port output differs"
+printf '# MHz S RI R 50\n100 0 0\n' >"$run/load.s1p"
+(cd "$run" && "$installed" --to 75 load.s1p load75.s1p </dev/null) || fail "one-port status"
+expect_equal "one-port output" "$(tr -d '\r' <"$run/load75.s1p" 2>/dev/null | tail -n 1)" \
+  "100 -0.200000000  0.000000000"
 
 # The manual page: found by name under the installed man folder, rendered without a warning.
 manual=$work/root/usr/share/man/man1/tavrin.1.gz
