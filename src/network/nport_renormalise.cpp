@@ -11,22 +11,10 @@ bool finite(const Complex& z) {
     return std::isfinite(z.re) && std::isfinite(z.im);
 }
 
-// The two-port rule of port_renormalise.cpp for one port, with that port's own n, which must
-// itself be a usable real reference.
+// The two-port rule for one port, with that port's own n, which must itself be a usable real
+// reference.
 bool port_usable(const Complex& z, WaveDefinition waves, double n) {
-    if (!(std::isfinite(n) && n > 0.0)) return false;
-    if (!finite(z) || (z.re == 0.0 && z.im == 0.0)) return false;
-    if (waves != WaveDefinition::traveling) return z.re > 0.0;
-    // Z = -n would make the port's reflection coefficient infinite.
-    return !(z.im == 0.0 && z.re == -n);
-}
-
-// (n - Z) / sum as port_renormalise.cpp forms it: for a real Z a true quotient, so that a
-// reference equal to n gives exactly 0 and one far from n exactly -1.
-WideComplex reflection(const WideComplex& z, long double n, const WideComplex& sum,
-                       const WideComplex& over_sum) {
-    if (z.im == 0.0L && sum.im == 0.0L) return {(n - z.re) / sum.re, 0.0L};
-    return WideComplex{n - z.re, -z.im} * over_sum;
+    return std::isfinite(n) && n > 0.0 && port_reference_usable(z, waves, n);
 }
 
 // The size of a pivot candidate: |re| + |im|, exact in long double, no square root.
@@ -75,7 +63,7 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
         const WideComplex sum =
             power ? WideComplex{new_z + zi.re, -zi.im} : WideComplex{new_z + zi.re, zi.im};
         const WideComplex over_sum = reciprocal(sum);
-        c.gamma[i] = reflection(zi, new_z, sum, over_sum);
+        c.gamma[i] = port_reflection(zi, new_z, sum, over_sum);
         c.shift[i] = power ? conj(c.gamma[i]) : c.gamma[i];
         switch (waves) {
             case WaveDefinition::traveling: {

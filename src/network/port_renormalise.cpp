@@ -8,22 +8,6 @@ namespace {
 
 bool finite(const Complex& z) { return std::isfinite(z.re) && std::isfinite(z.im); }
 
-bool usable(const Complex& z, WaveDefinition waves, double n) {
-    if (!finite(z) || (z.re == 0.0 && z.im == 0.0)) return false;
-    if (waves != WaveDefinition::traveling) return z.re > 0.0;
-    // Z = -n would make the port's reflection coefficient infinite.
-    return !(z.im == 0.0 && z.re == -n);
-}
-
-// The reflection coefficient (n - Z) / sum from the sum's reciprocal, which the scale factors
-// need too; for a real Z as a true quotient, so that a reference far from n still gives
-// exactly -1 and the network's zeros stay zeros.
-WideComplex reflection(const WideComplex& z, long double n, const WideComplex& sum,
-                       const WideComplex& over_sum) {
-    if (z.im == 0.0L && sum.im == 0.0L) return {(n - z.re) / sum.re, 0.0L};
-    return WideComplex{n - z.re, -z.im} * over_sum;
-}
-
 }  // namespace
 
 std::string_view wave_definition_name(WaveDefinition waves) {
@@ -35,8 +19,15 @@ std::string_view wave_definition_name(WaveDefinition waves) {
     return "traveling";
 }
 
+bool port_reference_usable(const Complex& z, WaveDefinition waves, double n) {
+    if (!finite(z) || (z.re == 0.0 && z.im == 0.0)) return false;
+    if (waves != WaveDefinition::traveling) return z.re > 0.0;
+    // Z = -n would make the port's reflection coefficient infinite.
+    return !(z.im == 0.0 && z.re == -n);
+}
+
 bool references_usable(const PortImpedances& z, WaveDefinition waves, double n) {
-    return usable(z.port1, waves, n) && usable(z.port2, waves, n);
+    return port_reference_usable(z.port1, waves, n) && port_reference_usable(z.port2, waves, n);
 }
 
 // With S_ii' = L_i/R_i ... and the off-diagonal factors L_i/R_j (1 - G_i Gamma_i) worked out
@@ -58,8 +49,8 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
     const WideComplex over_sum2 = reciprocal(sum2);
     const WideComplex over_sums = (4.0L * new_z) * (over_sum1 * over_sum2);
     PortRenormalisation c;
-    c.gamma[0] = reflection(z1, new_z, sum1, over_sum1);
-    c.gamma[1] = reflection(z2, new_z, sum2, over_sum2);
+    c.gamma[0] = port_reflection(z1, new_z, sum1, over_sum1);
+    c.gamma[1] = port_reflection(z2, new_z, sum2, over_sum2);
     c.shift[0] = power ? conj(c.gamma[0]) : c.gamma[0];
     c.shift[1] = power ? conj(c.gamma[1]) : c.gamma[1];
     c.gamma_product = c.gamma[0] * c.gamma[1];

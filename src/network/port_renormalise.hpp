@@ -27,6 +27,17 @@ struct PortImpedances {
 // Whether waves of that definition exist for these references and the new real reference n:
 // finite and not zero; power and pseudo waves also need Re Z > 0, traveling waves Z != -n.
 bool references_usable(const PortImpedances& z, WaveDefinition waves, double n);
+// The same for one port's reference.
+bool port_reference_usable(const Complex& z, WaveDefinition waves, double n);
+
+// A port's reflection coefficient (n - Z) / sum from the sum's reciprocal, which the scale
+// factors need too; for a real Z as a true quotient, so that a reference equal to n gives
+// exactly 0, one far from n exactly -1, and the network's zeros stay zeros.
+inline WideComplex port_reflection(const WideComplex& z, long double n, const WideComplex& sum,
+                                   const WideComplex& over_sum) {
+    if (z.im == 0.0L && sum.im == 0.0L) return {(n - z.re) / sum.re, 0.0L};
+    return WideComplex{n - z.re, -z.im} * over_sum;
+}
 
 // S' = L (S - G)(I - Gamma S)^-1 R^-1 with diagonal L, R, G, Gamma, which needs no impedance
 // matrix (a thru, where I - S is singular, stays a thru). Per port i:

@@ -100,4 +100,11 @@ std::optional<WaveDefinition> waves_stated(HeaderStatement statement) {
     }
 }
 
+void note_header_statement(std::string_view comment, bool& not_renormalized,
+                           std::optional<WaveDefinition>& waves) {
+    const HeaderStatement statement = header_statement(comment);
+    if (statement == HeaderStatement::not_renormalized) not_renormalized = true;
+    if (const std::optional<WaveDefinition> stated = waves_stated(statement)) waves = stated;
+}
+
 }  // namespace tavrin

@@ -37,4 +37,8 @@ HeaderStatement header_statement(std::string_view comment);
 // The wave definition a statement names, if it names one.
 std::optional<WaveDefinition> waves_stated(HeaderStatement statement);
 
+// Notes what a header comment states about the whole file, where it states anything.
+void note_header_statement(std::string_view comment, bool& not_renormalized,
+                           std::optional<WaveDefinition>& waves);
+
 }  // namespace tavrin

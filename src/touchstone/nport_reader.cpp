@@ -132,11 +132,7 @@ bool NPortReader::next_line() {
 void NPortReader::read_comment(std::string_view comment) {
     if (phase_ == Phase::header) {
         if (header_ == nullptr) return;
-        const HeaderStatement statement = header_statement(comment);
-        if (statement == HeaderStatement::not_renormalized) header_->not_renormalized = true;
-        if (const std::optional<WaveDefinition> waves = waves_stated(statement)) {
-            header_->waves = waves;
-        }
+        note_header_statement(comment, header_->not_renormalized, header_->waves);
         return;
     }
     // Port impedance comments before the first record belong to no record.

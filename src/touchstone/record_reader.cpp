@@ -69,11 +69,7 @@ void RecordReader::read_comment(std::string_view comment) {
     if (phase_ == Phase::header) {
         // Port impedance comments before the first record belong to no record.
         if (header_ == nullptr) return;
-        const HeaderStatement statement = header_statement(comment);
-        if (statement == HeaderStatement::not_renormalized) header_->not_renormalized = true;
-        if (const std::optional<WaveDefinition> waves = waves_stated(statement)) {
-            header_->waves = waves;
-        }
+        note_header_statement(comment, header_->not_renormalized, header_->waves);
         return;
     }
     // The comments after a dropped line are that line's.
