@@ -50,6 +50,66 @@ SoftExtended chosen_nan(SoftExtended a, SoftExtended b) {
 
 }  // namespace
 
+SoftExtended SoftExtended::round_pack_unusual(std::uint16_t sign, int exponent, std::uint64_t sig,
+                                              std::uint64_t rest) {
+    // Rounding to nearest never brings a result back below the overflow threshold.
+    if (exponent >= 1) return signed_infinity(sign);
+    // Denormal: shift right to the fixed scale, keeping what falls out as sticky bits.
+    const int shift = 1 - exponent;
+    if (shift < 64) {
+        rest = (sig << (64 - shift)) | (rest >> shift) | ((rest << (64 - shift)) != 0);
+        sig >>= shift;
+    } else if (shift == 64) {
+        rest = sig | (rest != 0);
+        sig = 0;
+    } else {
+        rest = (sig | rest) != 0;  // below half the smallest denormal
+        sig = 0;
+    }
+    sig += (rest > kIntegerBit) | ((rest == kIntegerBit) & sig);
+    // A carry into the integer bit makes it the smallest normal, exponent field 1.
+    return from_bits(static_cast<std::uint16_t>(sign | (sig >> 63)), sig);
+}
+
+SoftExtended SoftExtended::from_unusual_double(std::uint64_t bits) {
+    const auto sign = static_cast<std::uint16_t>((bits >> 48) & kSign);
+    const std::uint64_t fraction = bits & 0x000FFFFFFFFFFFFFu;
+    if ((bits & 0x7FF0000000000000u) != 0) {
+        return from_bits(sign | kMaxExponent,
+                         fraction == 0 ? kIntegerBit : kIntegerBit | kQuietBit | (fraction << 11));
+    }
+    if (fraction == 0) return from_bits(sign, 0);
+    // A double denormal, fraction * 2^-1074, is a normal number here.
+    const int shift = std::countl_zero(fraction);
+    return from_bits(static_cast<std::uint16_t>(sign | (63 - shift - 1074 + kBias)),
+                     fraction << shift);
+}
+
+double SoftExtended::to_unusual_double() const {
+    const int field = biased_exponent();
+    const std::uint64_t sign = static_cast<std::uint64_t>(sign_exponent_ >> 15) << 63;
+    const std::uint64_t sig = significand_;
+    if (rejected()) return std::bit_cast<double>(0xFFF8000000000000u);
+    if (field == kMaxExponent) {
+        const std::uint64_t payload =
+            (sig << 1) == 0 ? 0 : 0x0008000000000000u | ((sig >> 11) & 0x000FFFFFFFFFFFFFu);
+        return std::bit_cast<double>(sign | 0x7FF0000000000000u | payload);
+    }
+    // Zeros, and denormals, which lie far below half of double's smallest denormal.
+    if (field == 0) return std::bit_cast<double>(sign);
+    const int exponent = field - kBias + 1023;
+    if (exponent >= 0x7FF) return std::bit_cast<double>(sign | 0x7FF0000000000000u);
+    // A double denormal: the significand keeps 52 - (1 - exponent) bits or fewer.
+    const int drop = 12 - exponent;
+    if (drop > 64) return std::bit_cast<double>(sign);
+    if (drop == 64) return std::bit_cast<double>(sign | (sig > kIntegerBit));
+    const std::uint64_t kept = sig >> drop, dropped = sig & ((std::uint64_t{1} << drop) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (drop - 1);
+    const std::uint64_t up = (dropped > half) | ((dropped == half) & kept);
+    // A carry into bit 52 is double's smallest normal.
+    return std::bit_cast<double>(sign | (kept + up));
+}
+
 SoftExtended SoftExtended::add_special(SoftExtended a, SoftExtended b, bool subtract) {
     if (a.rejected() || b.rejected()) return kIndefinite;
     if (a.is_nan() || b.is_nan()) return chosen_nan(a, b);

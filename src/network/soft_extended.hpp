@@ -105,22 +105,12 @@ public:
     SoftExtended(double x) {
         using namespace soft_extended_detail;
         const auto bits = std::bit_cast<std::uint64_t>(x);
-        const auto sign = static_cast<std::uint16_t>((bits >> 48) & kSign);
-        const auto field = static_cast<int>((bits >> 52) & 0x7FF);
-        const std::uint64_t fraction = bits & 0x000FFFFFFFFFFFFFu;
-        if (field == 0x7FF) {
-            *this = from_bits(sign | kMaxExponent,
-                              fraction == 0 ? kIntegerBit : kIntegerBit | kQuietBit | (fraction << 11));
-        } else if (field != 0) {
-            *this = from_bits(static_cast<std::uint16_t>(sign | (field - 1023 + kBias)),
-                              kIntegerBit | (fraction << 11));
-        } else if (fraction == 0) {
-            *this = from_bits(sign, 0);
+        const auto field = static_cast<unsigned>(bits >> 52) & 0x7FF;
+        if (field - 1 < 0x7FE) [[likely]] {
+            sign_exponent_ = static_cast<std::uint16_t>(((bits >> 48) & kSign) | (field - 1023 + kBias));
+            significand_ = kIntegerBit | (bits << 11);
         } else {
-            // A double denormal, fraction * 2^-1074, is a normal number here.
-            const int shift = std::countl_zero(fraction);
-            *this = from_bits(static_cast<std::uint16_t>(sign | (63 - shift - 1074 + kBias)),
-                              fraction << shift);
+            *this = from_unusual_double(bits);
         }
     }
 
@@ -165,36 +155,19 @@ public:
     // and the top 52 bits of its payload, quieted.
     explicit operator double() const {
         using namespace soft_extended_detail;
-        const int field = biased_exponent();
-        const std::uint64_t sign = static_cast<std::uint64_t>(sign_exponent_ >> 15) << 63;
-        const std::uint64_t sig = significand_;
-        if (rejected()) return std::bit_cast<double>(0xFFF8000000000000u);
-        if (field == kMaxExponent) {
-            const std::uint64_t payload =
-                (sig << 1) == 0 ? 0 : 0x0008000000000000u | ((sig >> 11) & 0x000FFFFFFFFFFFFFu);
-            return std::bit_cast<double>(sign | 0x7FF0000000000000u | payload);
-        }
-        // Zeros, and denormals, which lie far below half of double's smallest denormal.
-        if (field == 0) return std::bit_cast<double>(sign);
-        const int exponent = field - kBias + 1023;
-        if (exponent >= 0x7FF) return std::bit_cast<double>(sign | 0x7FF0000000000000u);
-        if (exponent >= 1) {
-            const std::uint64_t kept = sig >> 11, dropped = sig & 0x7FF;
-            const std::uint64_t up = (dropped > 0x400) | ((dropped == 0x400) & kept);
+        const int exponent = biased_exponent() - kBias + 1023;
+        // Normal in double, or rounding up to its overflow, from an ordinary value.
+        if (static_cast<unsigned>(exponent - 1) < 0x7FEu && (significand_ & kIntegerBit) != 0)
+            [[likely]] {
+            const std::uint64_t kept = significand_ >> 11;
+            const std::uint64_t up = ((significand_ & 0x7FF) + 0x3FF + (kept & 1)) >> 11;
             // The integer bit steps the exponent field up by one from exponent - 1, a carry out
             // of the significand by one more, to infinity at the top.
             return std::bit_cast<double>(
-                sign | ((static_cast<std::uint64_t>(exponent - 1) << 52) + kept + up));
+                (static_cast<std::uint64_t>(sign_exponent_ & kSign) << 48) |
+                ((static_cast<std::uint64_t>(exponent - 1) << 52) + kept + up));
         }
-        // A double denormal: the significand keeps 52 - (1 - exponent) bits or fewer.
-        const int drop = 12 - exponent;
-        if (drop > 64) return std::bit_cast<double>(sign);
-        if (drop == 64) return std::bit_cast<double>(sign | (sig > kIntegerBit));
-        const std::uint64_t kept = sig >> drop, dropped = sig & ((std::uint64_t{1} << drop) - 1);
-        const std::uint64_t half = std::uint64_t{1} << (drop - 1);
-        const std::uint64_t up = (dropped > half) | ((dropped == half) & kept);
-        // A carry into bit 52 is double's smallest normal.
-        return std::bit_cast<double>(sign | (kept + up));
+        return to_unusual_double();
     }
 
     // Truncated toward zero. Out of range, NaN or infinite: the x87 "integer indefinite",
@@ -239,7 +212,7 @@ public:
     friend constexpr SoftExtended operator+(SoftExtended x) { return x; }
 
     friend SoftExtended operator+(SoftExtended a, SoftExtended b) {
-        if (ordinary(a) && ordinary(b)) [[likely]] {
+        if (ordinary(a, b)) [[likely]] {
             return add(a.sign_exponent_ & soft_extended_detail::kSign, a.biased_exponent(),
                        a.significand_, b.sign_exponent_ & soft_extended_detail::kSign,
                        b.biased_exponent(), b.significand_);
@@ -247,7 +220,7 @@ public:
         return add_special(a, b, false);
     }
     friend SoftExtended operator-(SoftExtended a, SoftExtended b) {
-        if (ordinary(a) && ordinary(b)) [[likely]] {
+        if (ordinary(a, b)) [[likely]] {
             return add(a.sign_exponent_ & soft_extended_detail::kSign, a.biased_exponent(),
                        a.significand_,
                        (b.sign_exponent_ & soft_extended_detail::kSign) ^ soft_extended_detail::kSign,
@@ -256,7 +229,7 @@ public:
         return add_special(a, b, true);
     }
     friend SoftExtended operator*(SoftExtended a, SoftExtended b) {
-        if (ordinary(a) && ordinary(b)) [[likely]] {
+        if (ordinary(a, b)) [[likely]] {
             return multiply((a.sign_exponent_ ^ b.sign_exponent_) & soft_extended_detail::kSign,
                             a.biased_exponent(), a.significand_, b.biased_exponent(),
                             b.significand_);
@@ -264,7 +237,7 @@ public:
         return multiply_special(a, b);
     }
     friend SoftExtended operator/(SoftExtended a, SoftExtended b) {
-        if (ordinary(a) && ordinary(b)) [[likely]] {
+        if (ordinary(a, b)) [[likely]] {
             return divide((a.sign_exponent_ ^ b.sign_exponent_) & soft_extended_detail::kSign,
                           a.biased_exponent(), a.significand_, b.biased_exponent(),
                           b.significand_);
@@ -325,6 +298,12 @@ private:
         return static_cast<unsigned>(x.biased_exponent() - 1) < 0x7FFEu &&
                (x.significand_ & soft_extended_detail::kIntegerBit) != 0;
     }
+    // Both, tested without a branch between them.
+    static constexpr bool ordinary(SoftExtended a, SoftExtended b) {
+        return ((static_cast<unsigned>(a.biased_exponent() - 1) < 0x7FFEu) &
+                (static_cast<unsigned>(b.biased_exponent() - 1) < 0x7FFEu) &
+                static_cast<unsigned>((a.significand_ & b.significand_) >> 63)) != 0;
+    }
 
     // The value sig.rest * 2^(exponent - 16383 - 63), sig having its top bit set, rounded to
     // nearest even into the format: rest holds the bits below sig's last one, or, where some
@@ -333,34 +312,20 @@ private:
     static SoftExtended round_pack(std::uint16_t sign, int exponent, std::uint64_t sig,
                                    std::uint64_t rest) {
         using namespace soft_extended_detail;
-        if (exponent < 1) [[unlikely]] {
-            // Denormal: shift right to the fixed scale, keeping what falls out as sticky bits.
-            const int shift = 1 - exponent;
-            if (shift < 64) {
-                rest = (sig << (64 - shift)) | (rest >> shift) | ((rest << (64 - shift)) != 0);
-                sig >>= shift;
-            } else if (shift == 64) {
-                rest = sig | (rest != 0);
-                sig = 0;
-            } else {
-                rest = (sig | rest) != 0;  // below half the smallest denormal
-                sig = 0;
-            }
-            const std::uint64_t up = (rest > kIntegerBit) | ((rest == kIntegerBit) & sig);
-            sig += up;
-            // A carry into the integer bit makes it the smallest normal, exponent field 1.
-            return from_bits(static_cast<std::uint16_t>(sign | (sig >> 63)), sig);
+        if (static_cast<unsigned>(exponent - 1) < 0x7FFEu) [[likely]] {
+            const std::uint64_t up = (rest >> 63) & (static_cast<std::uint64_t>((rest << 1) != 0) | sig);
+            const std::uint64_t rounded = sig + up;
+            // A carry out of all ones leaves 0: the significand becomes the integer bit alone
+            // under the next exponent, which from the top exponent is infinity's encoding.
+            const std::uint64_t carry = rounded == 0;
+            return from_bits(static_cast<std::uint16_t>(sign | (exponent + static_cast<int>(carry))),
+                             rounded | (carry << 63));
         }
-        const std::uint64_t up = (rest > kIntegerBit) | ((rest == kIntegerBit) & sig);
-        const std::uint64_t rounded = sig + up;
-        const bool carry = rounded < sig;
-        exponent += carry;
-        if (exponent >= kMaxExponent) [[unlikely]] {
-            return from_bits(static_cast<std::uint16_t>(sign | kMaxExponent), kIntegerBit);
-        }
-        return from_bits(static_cast<std::uint16_t>(sign | exponent),
-                         carry ? kIntegerBit : rounded);
+        return round_pack_unusual(sign, exponent, sig, rest);
     }
+    // Denormal, zero or infinite results.
+    static SoftExtended round_pack_unusual(std::uint16_t sign, int exponent, std::uint64_t sig,
+                                           std::uint64_t rest);
 
     // Sum of two finite nonzero values given by sign, exponent and significand with its top
     // bit set (the exponents of denormals brought to that form may be below 1).
@@ -376,60 +341,50 @@ private:
         // bit, far enough below the round bit to decide only stickiness.
         const unsigned distance = static_cast<unsigned>(exp_a - exp_b);
         std::uint64_t b_hi, b_lo;
-        if (distance == 0) {
-            b_hi = sig_b;
-            b_lo = 0;
-        } else if (distance < 64) {
+        if (distance < 64) [[likely]] {
             b_hi = sig_b >> distance;
-            b_lo = sig_b << (64 - distance);
-        } else if (distance < 128) {
-            b_hi = 0;
-            b_lo = distance == 64 ? sig_b
-                                  : (sig_b >> (distance - 64)) | ((sig_b << (128 - distance)) != 0);
+            b_lo = (sig_b << (63 - distance)) << 1;
         } else {
             b_hi = 0;
-            b_lo = 1;
+            if (distance < 128) {
+                b_lo = (sig_b >> (distance - 64)) | (((sig_b << (127 - distance)) << 1) != 0);
+            } else {
+                // Below a quarter of a's last place: it only keeps the result off an exact value.
+                b_lo = 1;
+            }
         }
         if (sign_a == sign_b) {
-            std::uint64_t hi = sig_a + b_hi;
-            std::uint64_t lo = b_lo;
-            if (hi < sig_a) {
-                lo = (hi << 63) | (lo >> 1) | (lo & 1);
-                hi = (hi >> 1) | kIntegerBit;
-                ++exp_a;
-            }
-            return round_pack(sign_a, exp_a, hi, lo);
+            const std::uint64_t sum = sig_a + b_hi;
+            if (sum >= sig_a) [[likely]] return round_pack(sign_a, exp_a, sum, b_lo);
+            // Carried out: one place right, the lost bit kept sticky.
+            return round_pack(sign_a, exp_a + 1, (sum >> 1) | kIntegerBit,
+                              (sum << 63) | (b_lo >> 1) | (b_lo & 1));
         }
         std::uint64_t lo = 0 - b_lo;
         std::uint64_t hi = sig_a - b_hi - (b_lo != 0);
-        if (hi == 0 && lo == 0) return SoftExtended();  // exact cancellation gives +0
-        // Only close operands can cancel more than one bit, and then nothing was jammed.
-        if (hi == 0) {
+        if (hi == 0) [[unlikely]] {
+            // Only close operands cancel a whole word, and then nothing was jammed.
+            if (lo == 0) return SoftExtended();  // exact cancellation gives +0
             hi = lo;
             lo = 0;
             exp_a -= 64;
         }
         const int shift = std::countl_zero(hi);
-        if (shift != 0) {
-            hi = (hi << shift) | (lo >> (64 - shift));
-            lo <<= shift;
-            exp_a -= shift;
-        }
-        return round_pack(sign_a, exp_a, hi, lo);
+        hi = (hi << shift) | ((lo >> 1) >> (63 - shift));
+        lo <<= shift;
+        return round_pack(sign_a, exp_a - shift, hi, lo);
     }
 
     static SoftExtended multiply(std::uint16_t sign, int exp_a, std::uint64_t sig_a, int exp_b,
                                  std::uint64_t sig_b) {
         using namespace soft_extended_detail;
-        Wide p = soft_extended_detail::multiply(sig_a, sig_b);
-        int exponent = exp_a + exp_b - kBias + 1;
-        // Two significands in [2^63, 2^64) give at least 2^126: one step of normalisation.
-        if ((p.hi & kIntegerBit) == 0) {
-            p.hi = (p.hi << 1) | (p.lo >> 63);
-            p.lo <<= 1;
-            --exponent;
-        }
-        return round_pack(sign, exponent, p.hi, p.lo);
+        const Wide p = soft_extended_detail::multiply(sig_a, sig_b);
+        // Two significands in [2^63, 2^64) give at least 2^126: at most one step of
+        // normalisation.
+        const bool top = (p.hi & kIntegerBit) != 0;
+        const std::uint64_t hi = top ? p.hi : (p.hi << 1) | (p.lo >> 63);
+        const std::uint64_t lo = top ? p.lo : p.lo << 1;
+        return round_pack(sign, exp_a + exp_b - kBias + top, hi, lo);
     }
 
     static SoftExtended divide(std::uint16_t sign, int exp_a, std::uint64_t sig_a, int exp_b,
@@ -442,11 +397,11 @@ private:
         const std::uint64_t lo = larger ? sig_a << 63 : 0;
         std::uint64_t remainder = 0;
         const std::uint64_t q = soft_extended_detail::divide(hi, lo, sig_b, remainder);
-        // The remainder's share of sig_b is the fraction below q's last bit: the round bit says
-        // whether it is at least a half, the sticky bit whether it is neither 0 nor a half.
-        const std::uint64_t other = sig_b - remainder;
-        const std::uint64_t rest = (static_cast<std::uint64_t>(remainder >= other) << 63) |
-                                   static_cast<std::uint64_t>(remainder != 0 && remainder != other);
+        // remainder / sig_b is the fraction below q's last bit. It is never exactly a half: that
+        // would make 2q + 1 >= 2^64 + 1, odd, divide the odd part of sig_a. So the round bit is
+        // whether it passes a half, the sticky bit whether it is nonzero.
+        const std::uint64_t rest = (static_cast<std::uint64_t>(remainder > sig_b - remainder) << 63) |
+                                   static_cast<std::uint64_t>(remainder != 0);
         return round_pack(sign, exp_a - exp_b + kBias - !larger, q, rest);
     }
 
@@ -502,6 +457,11 @@ private:
                                                     (soft_extended_detail::kBias + 63 - shift)),
                          magnitude << shift);
     }
+
+    // Conversions of zeros, denormals, infinities and NaNs, and of values beyond double's
+    // normal range.
+    static SoftExtended from_unusual_double(std::uint64_t bits);
+    double to_unusual_double() const;
 
     // Operands that are not both ordinary: zeros, denormals, infinities, NaNs, rejected
     // encodings.
