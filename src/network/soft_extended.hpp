@@ -300,8 +300,10 @@ private:
     }
     // Both, tested without a branch between them.
     static constexpr bool ordinary(SoftExtended a, SoftExtended b) {
-        return ((static_cast<unsigned>(a.biased_exponent() - 1) < 0x7FFEu) &
-                (static_cast<unsigned>(b.biased_exponent() - 1) < 0x7FFEu) &
+        const auto in_range = [](SoftExtended x) {
+            return static_cast<unsigned>(static_cast<unsigned>(x.biased_exponent() - 1) < 0x7FFEu);
+        };
+        return (in_range(a) & in_range(b) &
                 static_cast<unsigned>((a.significand_ & b.significand_) >> 63)) != 0;
     }
 
