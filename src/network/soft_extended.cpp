@@ -22,13 +22,17 @@ Unpacked unpack(SoftExtended x) {
     return {sign, 1 - shift, x.significand() << shift};
 }
 
-bool is_zero(SoftExtended x) { return x.biased_exponent() == 0 && x.significand() == 0; }
+bool is_zero(SoftExtended x) {
+    return x.biased_exponent() == 0 && x.significand() == 0;
+}
 
 SoftExtended quieted(SoftExtended x) {
     return SoftExtended::from_bits(x.sign_exponent(), x.significand() | kQuietBit);
 }
 
-SoftExtended signed_zero(std::uint16_t sign) { return SoftExtended::from_bits(sign, 0); }
+SoftExtended signed_zero(std::uint16_t sign) {
+    return SoftExtended::from_bits(sign, 0);
+}
 
 SoftExtended signed_infinity(std::uint16_t sign) {
     return SoftExtended::from_bits(static_cast<std::uint16_t>(sign | kMaxExponent), kIntegerBit);
@@ -114,7 +118,8 @@ SoftExtended SoftExtended::add_special(SoftExtended a, SoftExtended b, bool subt
     if (a.rejected() || b.rejected()) return kIndefinite;
     if (a.is_nan() || b.is_nan()) return chosen_nan(a, b);
     const auto sign_a = static_cast<std::uint16_t>(a.sign_exponent_ & kSign);
-    const auto sign_b = static_cast<std::uint16_t>((b.sign_exponent_ & kSign) ^ (subtract ? kSign : 0));
+    const auto sign_b =
+        static_cast<std::uint16_t>((b.sign_exponent_ & kSign) ^ (subtract ? kSign : 0));
     if (a.is_infinite()) {
         return b.is_infinite() && sign_a != sign_b ? kIndefinite : a;
     }

@@ -107,12 +107,16 @@ public:
         const auto bits = std::bit_cast<std::uint64_t>(x);
         const auto field = static_cast<unsigned>(bits >> 52) & 0x7FF;
         if (field - 1 < 0x7FE) [[likely]] {
-            sign_exponent_ = static_cast<std::uint16_t>(((bits >> 48) & kSign) | (field - 1023 + kBias));
+            sign_exponent_ =
+                static_cast<std::uint16_t>(((bits >> 48) & kSign) | (field - 1023 + kBias));
             significand_ = kIntegerBit | (bits << 11);
         } else {
             *this = from_unusual_double(bits);
         }
     }
+
+    // A long double would silently lose its low bits on the way through double.
+    SoftExtended(long double) = delete;
 
     // Exact for every integer up to 64 bits.
     template <std::integral Integer>
@@ -221,10 +225,10 @@ public:
     }
     friend SoftExtended operator-(SoftExtended a, SoftExtended b) {
         if (ordinary(a, b)) [[likely]] {
-            return add(a.sign_exponent_ & soft_extended_detail::kSign, a.biased_exponent(),
-                       a.significand_,
-                       (b.sign_exponent_ & soft_extended_detail::kSign) ^ soft_extended_detail::kSign,
-                       b.biased_exponent(), b.significand_);
+            return add(
+                a.sign_exponent_ & soft_extended_detail::kSign, a.biased_exponent(), a.significand_,
+                (b.sign_exponent_ & soft_extended_detail::kSign) ^ soft_extended_detail::kSign,
+                b.biased_exponent(), b.significand_);
         }
         return add_special(a, b, true);
     }
@@ -239,8 +243,7 @@ public:
     friend SoftExtended operator/(SoftExtended a, SoftExtended b) {
         if (ordinary(a, b)) [[likely]] {
             return divide((a.sign_exponent_ ^ b.sign_exponent_) & soft_extended_detail::kSign,
-                          a.biased_exponent(), a.significand_, b.biased_exponent(),
-                          b.significand_);
+                          a.biased_exponent(), a.significand_, b.biased_exponent(), b.significand_);
         }
         return divide_special(a, b);
     }
@@ -272,8 +275,8 @@ public:
         return x;
     }
     friend constexpr SoftExtended copysign(SoftExtended magnitude, SoftExtended sign) {
-        magnitude.sign_exponent_ =
-            (magnitude.sign_exponent_ & 0x7FFF) | (sign.sign_exponent_ & soft_extended_detail::kSign);
+        magnitude.sign_exponent_ = (magnitude.sign_exponent_ & 0x7FFF) |
+                                   (sign.sign_exponent_ & soft_extended_detail::kSign);
         return magnitude;
     }
 
@@ -315,13 +318,15 @@ private:
                                    std::uint64_t rest) {
         using namespace soft_extended_detail;
         if (static_cast<unsigned>(exponent - 1) < 0x7FFEu) [[likely]] {
-            const std::uint64_t up = (rest >> 63) & (static_cast<std::uint64_t>((rest << 1) != 0) | sig);
+            const std::uint64_t up =
+                (rest >> 63) & (static_cast<std::uint64_t>((rest << 1) != 0) | sig);
             const std::uint64_t rounded = sig + up;
             // A carry out of all ones leaves 0: the significand becomes the integer bit alone
             // under the next exponent, which from the top exponent is infinity's encoding.
             const std::uint64_t carry = rounded == 0;
-            return from_bits(static_cast<std::uint16_t>(sign | (exponent + static_cast<int>(carry))),
-                             rounded | (carry << 63));
+            return from_bits(
+                static_cast<std::uint16_t>(sign | (exponent + static_cast<int>(carry))),
+                rounded | (carry << 63));
         }
         return round_pack_unusual(sign, exponent, sig, rest);
     }
@@ -357,7 +362,8 @@ private:
         }
         if (sign_a == sign_b) {
             const std::uint64_t sum = sig_a + b_hi;
-            if (sum >= sig_a) [[likely]] return round_pack(sign_a, exp_a, sum, b_lo);
+            if (sum >= sig_a) [[likely]]
+                return round_pack(sign_a, exp_a, sum, b_lo);
             // Carried out: one place right, the lost bit kept sticky.
             return round_pack(sign_a, exp_a + 1, (sum >> 1) | kIntegerBit,
                               (sum << 63) | (b_lo >> 1) | (b_lo & 1));
@@ -402,8 +408,9 @@ private:
         // remainder / sig_b is the fraction below q's last bit. It is never exactly a half: that
         // would make 2q + 1 >= 2^64 + 1, odd, divide the odd part of sig_a. So the round bit is
         // whether it passes a half, the sticky bit whether it is nonzero.
-        const std::uint64_t rest = (static_cast<std::uint64_t>(remainder > sig_b - remainder) << 63) |
-                                   static_cast<std::uint64_t>(remainder != 0);
+        const std::uint64_t rest =
+            (static_cast<std::uint64_t>(remainder > sig_b - remainder) << 63) |
+            static_cast<std::uint64_t>(remainder != 0);
         return round_pack(sign, exp_a - exp_b + kBias - !larger, q, rest);
     }
 
@@ -419,15 +426,14 @@ private:
         // An estimate good to about 2^12 from double's correctly rounded root, one Newton step
         // taken in double to within one, then the exact correction.
         const double estimate = std::sqrt(static_cast<double>(m_hi)) * 4294967296.0;
-        std::uint64_t r = estimate >= 18446744073709551616.0
-                              ? ~std::uint64_t{0}
-                              : static_cast<std::uint64_t>(estimate);
+        std::uint64_t r = estimate >= 18446744073709551616.0 ? ~std::uint64_t{0}
+                                                             : static_cast<std::uint64_t>(estimate);
         Wide square = soft_extended_detail::multiply(r, r);
         {
             const std::uint64_t diff_lo = m_lo - square.lo;
             const auto diff_hi = static_cast<std::int64_t>(m_hi - square.hi - (m_lo < square.lo));
-            const double diff =
-                static_cast<double>(diff_hi) * 18446744073709551616.0 + static_cast<double>(diff_lo);
+            const double diff = static_cast<double>(diff_hi) * 18446744073709551616.0 +
+                                static_cast<double>(diff_lo);
             r += static_cast<std::uint64_t>(
                 static_cast<std::int64_t>(diff / (2.0 * static_cast<double>(r))));
             square = soft_extended_detail::multiply(r, r);
@@ -479,10 +485,10 @@ private:
         if (a.sign() != b.sign()) return a.sign() ? kLess : kGreater;
         // Same sign: magnitudes order as exponent field then significand (a pseudo-denormal's
         // field counts as 1, as its scale does).
-        const int field_a = a.biased_exponent() == 0 ? static_cast<int>(a.significand_ >> 63)
-                                                     : a.biased_exponent();
-        const int field_b = b.biased_exponent() == 0 ? static_cast<int>(b.significand_ >> 63)
-                                                     : b.biased_exponent();
+        const int field_a =
+            a.biased_exponent() == 0 ? static_cast<int>(a.significand_ >> 63) : a.biased_exponent();
+        const int field_b =
+            b.biased_exponent() == 0 ? static_cast<int>(b.significand_ >> 63) : b.biased_exponent();
         int order = kEqual;
         if (field_a != field_b) {
             order = field_a < field_b ? kLess : kGreater;

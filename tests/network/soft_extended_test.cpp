@@ -42,8 +42,14 @@ private:
 TEST(SoftExtendedWords, PortableProductMatchesTheWideInteger) {
     __extension__ typedef unsigned __int128 Wide;
     Random random(7);
-    const std::uint64_t edges[] = {0, 1, 0xFFFFFFFFu, 0x100000000u, 0x8000000000000000u,
-                                   ~std::uint64_t{0}, 0xFFFFFFFF00000000u, 0x00000000FFFFFFFFu};
+    const std::uint64_t edges[] = {0,
+                                   1,
+                                   0xFFFFFFFFu,
+                                   0x100000000u,
+                                   0x8000000000000000u,
+                                   ~std::uint64_t{0},
+                                   0xFFFFFFFF00000000u,
+                                   0x00000000FFFFFFFFu};
     std::vector<std::pair<std::uint64_t, std::uint64_t>> cases;
     for (auto a : edges)
         for (auto b : edges) cases.emplace_back(a, b);
@@ -97,7 +103,9 @@ long double hard(SoftExtended x) {
     return h;
 }
 
-SoftExtended bits(std::uint16_t se, std::uint64_t sig) { return SoftExtended::from_bits(se, sig); }
+SoftExtended bits(std::uint16_t se, std::uint64_t sig) {
+    return SoftExtended::from_bits(se, sig);
+}
 
 std::string show(SoftExtended x) {
     char text[40];
@@ -133,46 +141,54 @@ long double hardware_fraction(long double x, int* exponent) {
 // Every operand the format has a corner for, both signs where a sign makes sense.
 std::vector<SoftExtended> edge_values() {
     const SoftExtended magnitudes[] = {
-        bits(0x0000, 0),                                      // zero
-        bits(0x0000, 1),                                      // smallest denormal
-        bits(0x0000, 3),                                      // odd denormal: halves tie
-        bits(0x0000, 0x7FFFFFFFFFFFFFFFu),                    // largest denormal
-        bits(0x0001, 0x8000000000000000u),                    // smallest normal
+        bits(0x0000, 0),                    // zero
+        bits(0x0000, 1),                    // smallest denormal
+        bits(0x0000, 3),                    // odd denormal: halves tie
+        bits(0x0000, 0x7FFFFFFFFFFFFFFFu),  // largest denormal
+        bits(0x0001, 0x8000000000000000u),  // smallest normal
         bits(0x0001, 0x8000000000000001u),
-        bits(0x003F, 0x8000000000000000u),                    // products land in denormals
-        bits(0x3FFF, 0x8000000000000000u),                    // 1
-        bits(0x3FFF, 0x8000000000000001u),                    // 1 + ulp
-        bits(0x3FFE, 0xFFFFFFFFFFFFFFFFu),                    // 1 - ulp/2
-        bits(0x3FBF, 0x8000000000000000u),                    // 2^-64: ties with 1
-        bits(0x3FC0, 0xC000000000000000u),                    // 3 * 2^-64
-        bits(0x3FFF, 0x8000000080000000u),                    // (1 + 2^-32)^2 ties
-        bits(0x3FFF, 0x8000000180000000u),                    // with the above, ties upward
-        bits(0x3FFE, 0x8000000000000000u),                    // 0.5
-        bits(0x3FFE, 0xC000000000000000u),                    // 0.75
-        bits(0x4000, 0x8000000000000000u),                    // 2
-        bits(0x4000, 0xC000000000000000u),                    // 3
-        bits(0x403E, 0x8000000000000000u),                    // 2^63
-        bits(0x403E, 0xFFFFFFFFFFFFFFFFu),                    // 2^64 - 1
-        bits(0x403F, 0x8000000000000000u),                    // 2^64
-        bits(0x401E, 0x8000000000000000u),                    // 2^31
-        bits(0x401D, 0xFFFFFFFF00000000u),                    // 2^31 - 0.5
-        bits(0x7FBE, 0x8000000000000000u),                    // half an ulp of the largest
-        bits(0x7FFE, 0xFFFFFFFFFFFFFFFFu),                    // largest finite
+        bits(0x003F, 0x8000000000000000u),  // products land in denormals
+        bits(0x3FFF, 0x8000000000000000u),  // 1
+        bits(0x3FFF, 0x8000000000000001u),  // 1 + ulp
+        bits(0x3FFE, 0xFFFFFFFFFFFFFFFFu),  // 1 - ulp/2
+        bits(0x3FBF, 0x8000000000000000u),  // 2^-64: ties with 1
+        bits(0x3FC0, 0xC000000000000000u),  // 3 * 2^-64
+        bits(0x3FFF, 0x8000000080000000u),  // (1 + 2^-32)^2 ties
+        bits(0x3FFF, 0x8000000180000000u),  // with the above, ties upward
+        bits(0x3FFE, 0x8000000000000000u),  // 0.5
+        bits(0x3FFE, 0xC000000000000000u),  // 0.75
+        bits(0x4000, 0x8000000000000000u),  // 2
+        bits(0x4000, 0xC000000000000000u),  // 3
+        bits(0x403E, 0x8000000000000000u),  // 2^63
+        bits(0x403E, 0xFFFFFFFFFFFFFFFFu),  // 2^64 - 1
+        bits(0x403F, 0x8000000000000000u),  // 2^64
+        bits(0x401E, 0x8000000000000000u),  // 2^31
+        bits(0x401D, 0xFFFFFFFF00000000u),  // 2^31 - 0.5
+        bits(0x7FBE, 0x8000000000000000u),  // half an ulp of the largest
+        bits(0x7FFE, 0xFFFFFFFFFFFFFFFFu),  // largest finite
         bits(0x7FFE, 0x8000000000000000u),
-        bits(0x7FFF, 0x8000000000000000u),                    // infinity
-        bits(0x7FFF, 0xC000000000000000u),                    // quiet NaNs
+        bits(0x7FFF, 0x8000000000000000u),  // infinity
+        bits(0x7FFF, 0xC000000000000000u),  // quiet NaNs
         bits(0x7FFF, 0xC000000000000001u),
         bits(0x7FFF, 0xC0000000DEADBEEFu),
         bits(0x7FFF, 0xFFFFFFFFFFFFFFFFu),
-        bits(0x7FFF, 0x8000000000000001u),                    // signalling NaNs
+        bits(0x7FFF, 0x8000000000000001u),  // signalling NaNs
         bits(0x7FFF, 0xA000000000000005u),
-        bits(0x3FFF, 0x4000000000000000u),                    // rejected: unnormal
-        bits(0x7FFF, 0x0000000000000000u),                    // rejected: pseudo-infinity
-        bits(0x7FFF, 0x4000000000000001u),                    // rejected: pseudo-NaN
-        bits(0x0000, 0x8000000000000001u),                    // pseudo-denormal
-        SoftExtended(0.1), SoftExtended(1.0 / 3.0), SoftExtended(DBL_MAX), SoftExtended(DBL_MIN),
-        SoftExtended(DBL_TRUE_MIN), SoftExtended(4.9e-320), SoftExtended(1e300),
-        SoftExtended(2.5), SoftExtended(1.5), SoftExtended(1e-300), SoftExtended(6.02214076e23),
+        bits(0x3FFF, 0x4000000000000000u),  // rejected: unnormal
+        bits(0x7FFF, 0x0000000000000000u),  // rejected: pseudo-infinity
+        bits(0x7FFF, 0x4000000000000001u),  // rejected: pseudo-NaN
+        bits(0x0000, 0x8000000000000001u),  // pseudo-denormal
+        SoftExtended(0.1),
+        SoftExtended(1.0 / 3.0),
+        SoftExtended(DBL_MAX),
+        SoftExtended(DBL_MIN),
+        SoftExtended(DBL_TRUE_MIN),
+        SoftExtended(4.9e-320),
+        SoftExtended(1e300),
+        SoftExtended(2.5),
+        SoftExtended(1.5),
+        SoftExtended(1e-300),
+        SoftExtended(6.02214076e23),
     };
     std::vector<SoftExtended> values;
     for (SoftExtended m : magnitudes) {
@@ -214,8 +230,8 @@ TEST(SoftExtended, EveryPairOfEdgeValuesThroughEveryOperation) {
                 }
             }
             const long double x = hard(a), y = hard(b);
-            const bool want[] = {x == y, x != y, x < y, x <= y, x > y, x >= y};
-            const bool got[] = {a == b, a != b, a < b, a <= b, a > b, a >= b};
+            const bool want[] = {x == y, x != y, x<y, x <= y, x> y, x >= y};
+            const bool got[] = {a == b, a != b, a<b, a <= b, a> b, a >= b};
             for (int i = 0; i < 6; ++i) {
                 if (got[i] != want[i] && ++failures <= 20) {
                     ADD_FAILURE() << "comparison " << i << " of " << show(a) << " and " << show(b)
@@ -231,8 +247,9 @@ TEST(SoftExtended, EveryPairOfEdgeValuesThroughEveryOperation) {
 }
 
 TEST(SoftExtended, EveryEdgeValueThroughTheUnaryOperations) {
-    const int powers[] = {0, 1, -1, 63, -63, 64, -64, 16383, -16383, 16445, -16445,
-                          16446, -16446, 32766, -32767, 100000, -100000, INT_MAX, INT_MIN};
+    const int powers[] = {0,      1,      -1,      63,      -63,    64,     -64,
+                          16383,  -16383, 16445,   -16445,  16446,  -16446, 32766,
+                          -32767, 100000, -100000, INT_MAX, INT_MIN};
     for (SoftExtended a : edge_values()) {
         SCOPED_TRACE(show(a));
         const long double x = hard(a);
@@ -284,8 +301,19 @@ TEST(SoftExtended, NarrowingToDoubleRoundsOnceFromTheFullSignificand) {
 }
 
 TEST(SoftExtended, ConversionsFromIntegersAreExact) {
-    const long long signed_cases[] = {0, 1, -1, 2, 3, -3, INT_MAX, INT_MIN, LLONG_MAX, LLONG_MIN,
-                                      LLONG_MIN + 1, (1LL << 53) + 1, -(1LL << 62) - 1};
+    const long long signed_cases[] = {0,
+                                      1,
+                                      -1,
+                                      2,
+                                      3,
+                                      -3,
+                                      INT_MAX,
+                                      INT_MIN,
+                                      LLONG_MAX,
+                                      LLONG_MIN,
+                                      LLONG_MIN + 1,
+                                      (1LL << 53) + 1,
+                                      -(1LL << 62) - 1};
     for (long long n : signed_cases) {
         EXPECT_EQ(show(SoftExtended(n)), show(soft(static_cast<long double>(n)))) << n;
         if (n >= INT_MIN && n <= INT_MAX) {
@@ -293,8 +321,8 @@ TEST(SoftExtended, ConversionsFromIntegersAreExact) {
             EXPECT_EQ(show(SoftExtended(i)), show(soft(static_cast<long double>(i)))) << i;
         }
     }
-    const unsigned long long unsigned_cases[] = {0, 1, ULLONG_MAX, ULLONG_MAX - 1,
-                                                 1ULL << 63, (1ULL << 63) + 1, (1ULL << 63) - 1};
+    const unsigned long long unsigned_cases[] = {
+        0, 1, ULLONG_MAX, ULLONG_MAX - 1, 1ULL << 63, (1ULL << 63) + 1, (1ULL << 63) - 1};
     for (unsigned long long n : unsigned_cases) {
         EXPECT_EQ(show(SoftExtended(n)), show(soft(static_cast<long double>(n)))) << n;
     }
@@ -357,65 +385,71 @@ struct Pair {
 
 Pair random_pair(Random& random, const std::vector<SoftExtended>& edges) {
     switch (random.below(8)) {
-    case 0:
-        return {random_value(random, 0, 0x7FFE), random_value(random, 0, 0x7FFE)};
-    case 1: {
-        auto extreme = [&] {
-            return random.below(2) ? random_value(random, 0, 80) : random_value(random, 0x7FFE - 80, 0x7FFF);
-        };
-        const SoftExtended a = extreme();
-        return {a, extreme()};
-    }
-    case 2: {
-        const SoftExtended a = random_value(random, 0, 0x7FFE);
-        int field = a.biased_exponent() + static_cast<int>(random.below(5)) - 2;
-        field = field < 0 ? 0 : field > 0x7FFE ? 0x7FFE : field;
-        std::uint64_t sig = a.significand() ^ (random.next() >> random.below(64));
-        sig = field == 0 ? sig & 0x7FFFFFFFFFFFFFFFu : sig | 0x8000000000000000u;
-        const auto sign = static_cast<std::uint16_t>(random.below(2) << 15);
-        return {a, bits(static_cast<std::uint16_t>(sign | field), sig)};
-    }
-    case 3: {
-        // b's bits below a's last one are exactly 100...0, or one off from that.
-        const SoftExtended a = random_value(random, 1, 0x7FFE);
-        const int distance = 1 + static_cast<int>(random.below(66));
-        const int field = a.biased_exponent() - distance;
-        if (field < 1) return {a, a};
-        std::uint64_t sig = random.next() | 0x8000000000000000u;
-        if (distance <= 64) {
-            const std::uint64_t mask = distance == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << distance) - 1;
-            sig = (sig & ~mask) | (std::uint64_t{1} << (distance - 1));
-            sig += random.below(3) - 1;
-            sig |= 0x8000000000000000u;
+        case 0:
+            return {random_value(random, 0, 0x7FFE), random_value(random, 0, 0x7FFE)};
+        case 1: {
+            auto extreme = [&] {
+                return random.below(2) ? random_value(random, 0, 80)
+                                       : random_value(random, 0x7FFE - 80, 0x7FFF);
+            };
+            const SoftExtended a = extreme();
+            return {a, extreme()};
         }
-        const auto sign = static_cast<std::uint16_t>(random.below(2) << 15);
-        return {a, bits(static_cast<std::uint16_t>(sign | field), sig)};
-    }
-    case 4: {
-        // Exponents summing (products) or differing (quotients) to around the threshold.
-        const SoftExtended a = random_value(random, 1, 0x7FFE);
-        int field = random.below(2) ? 16383 - a.biased_exponent() + static_cast<int>(random.below(140)) - 70
-                                    : a.biased_exponent() - 16383 + static_cast<int>(random.below(140)) - 70;
-        field = field < 0 ? 0 : field > 0x7FFE ? 0x7FFE : field;
-        return {a, random_value(random, field, field)};
-    }
-    case 5: {
-        auto sparse = [&] {
-            const SoftExtended x = random_value(random, 16383 - 200, 16383 + 200);
-            std::uint64_t sig = 0x8000000000000000u;
-            for (int k = static_cast<int>(random.below(4)); k > 0; --k) sig |= std::uint64_t{1} << random.below(64);
-            return bits(x.sign_exponent(), sig);
-        };
-        const SoftExtended a = sparse();
-        return {a, sparse()};
-    }
-    case 6:
-        return {random_value(random, 16383 - 70, 16383 + 70), random_value(random, 16383 - 70, 16383 + 70)};
-    default: {
-        const SoftExtended edge = edges[random.below(edges.size())];
-        const SoftExtended other = random_value(random, 0, 0x7FFF);
-        return random.below(2) ? Pair{edge, other} : Pair{other, edge};
-    }
+        case 2: {
+            const SoftExtended a = random_value(random, 0, 0x7FFE);
+            int field = a.biased_exponent() + static_cast<int>(random.below(5)) - 2;
+            field = field < 0 ? 0 : field > 0x7FFE ? 0x7FFE : field;
+            std::uint64_t sig = a.significand() ^ (random.next() >> random.below(64));
+            sig = field == 0 ? sig & 0x7FFFFFFFFFFFFFFFu : sig | 0x8000000000000000u;
+            const auto sign = static_cast<std::uint16_t>(random.below(2) << 15);
+            return {a, bits(static_cast<std::uint16_t>(sign | field), sig)};
+        }
+        case 3: {
+            // b's bits below a's last one are exactly 100...0, or one off from that.
+            const SoftExtended a = random_value(random, 1, 0x7FFE);
+            const int distance = 1 + static_cast<int>(random.below(66));
+            const int field = a.biased_exponent() - distance;
+            if (field < 1) return {a, a};
+            std::uint64_t sig = random.next() | 0x8000000000000000u;
+            if (distance <= 64) {
+                const std::uint64_t mask =
+                    distance == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << distance) - 1;
+                sig = (sig & ~mask) | (std::uint64_t{1} << (distance - 1));
+                sig += random.below(3) - 1;
+                sig |= 0x8000000000000000u;
+            }
+            const auto sign = static_cast<std::uint16_t>(random.below(2) << 15);
+            return {a, bits(static_cast<std::uint16_t>(sign | field), sig)};
+        }
+        case 4: {
+            // Exponents summing (products) or differing (quotients) to around the threshold.
+            const SoftExtended a = random_value(random, 1, 0x7FFE);
+            int field =
+                random.below(2)
+                    ? 16383 - a.biased_exponent() + static_cast<int>(random.below(140)) - 70
+                    : a.biased_exponent() - 16383 + static_cast<int>(random.below(140)) - 70;
+            field = field < 0 ? 0 : field > 0x7FFE ? 0x7FFE : field;
+            return {a, random_value(random, field, field)};
+        }
+        case 5: {
+            auto sparse = [&] {
+                const SoftExtended x = random_value(random, 16383 - 200, 16383 + 200);
+                std::uint64_t sig = 0x8000000000000000u;
+                for (int k = static_cast<int>(random.below(4)); k > 0; --k)
+                    sig |= std::uint64_t{1} << random.below(64);
+                return bits(x.sign_exponent(), sig);
+            };
+            const SoftExtended a = sparse();
+            return {a, sparse()};
+        }
+        case 6:
+            return {random_value(random, 16383 - 70, 16383 + 70),
+                    random_value(random, 16383 - 70, 16383 + 70)};
+        default: {
+            const SoftExtended edge = edges[random.below(edges.size())];
+            const SoftExtended other = random_value(random, 0, 0x7FFF);
+            return random.below(2) ? Pair{edge, other} : Pair{other, edge};
+        }
     }
 }
 
@@ -434,7 +468,8 @@ TEST_P(SoftExtendedSweep, RandomOperandsMatchTheX87UnitBitForBit) {
     const std::vector<SoftExtended> edges = edge_values();
     Random random(0x5EED0000u + GetParam());
     long failures = 0;
-    auto check = [&](const char* name, SoftExtended a, SoftExtended b, SoftExtended got, long double want) {
+    auto check = [&](const char* name, SoftExtended a, SoftExtended b, SoftExtended got,
+                     long double want) {
         if (!same(got, soft(want)) && ++failures <= 20) {
             ADD_FAILURE() << show(a) << " " << name << " " << show(b) << ": " << show(got)
                           << ", the x87 unit " << show(soft(want));
