@@ -38,14 +38,14 @@ void convert_to_ri(Complex& pair, DataFormat format) {
     if (format == DataFormat::db) {
         // The exponent is rounded to double (stored), then the double-precision power applies.
         const double exponent =
-            static_cast<double>(static_cast<long double>(pair.re) * db_to_exponent);
+            static_cast<double>(static_cast<Extended>(pair.re) * db_to_exponent);
         magnitude = power_of_ten_for(exponent);
     }
-    // The angle in radians stays long double: it is never rounded before sine and cosine.
-    const long double angle = (static_cast<long double>(short_pi) * pair.im) /
-                              static_cast<long double>(half_turn_degrees);
-    const long double m = magnitude;
-    // Our own sine and cosine, correctly rounded to long double, on every platform: MinGW-w64's
+    // The angle in radians stays Extended: it is never rounded before sine and cosine.
+    const Extended angle = (static_cast<Extended>(short_pi) * pair.im) /
+                              static_cast<Extended>(half_turn_degrees);
+    const Extended m = magnitude;
+    // Our own sine and cosine, correctly rounded to Extended, on every platform: MinGW-w64's
     // are thousands of units off near right angles (x87 fsincos), glibc's 1 unit in 2.5%.
     const SineCosine turn = extended_sincos(angle);
     pair.im = static_cast<double>(turn.sine * m);
@@ -53,14 +53,14 @@ void convert_to_ri(Complex& pair, DataFormat format) {
 }
 
 void convert_from_ri(Complex& pair, DataFormat format) {
-    const long double re = pair.re;
-    const long double im = pair.im;
-    const long double degrees = arc_tangent(im, re) * static_cast<long double>(degrees_per_radian);
+    const Extended re = pair.re;
+    const Extended im = pair.im;
+    const Extended degrees = arc_tangent(im, re) * static_cast<Extended>(degrees_per_radian);
     // The squares are never stored, so 1e300 squared does not overflow.
-    const long double modulus = std::sqrt((re * re) + (im * im));
+    const Extended modulus = square_root((re * re) + (im * im));
     if (format == DataFormat::db) {
         // 20 log10 r as ln r times the dB-per-neper factor, from the unrounded modulus.
-        pair.re = static_cast<double>(natural_log(modulus) * static_cast<long double>(db_per_neper));
+        pair.re = static_cast<double>(natural_log(modulus) * static_cast<Extended>(db_per_neper));
     } else {
         pair.re = static_cast<double>(modulus);
     }
@@ -68,16 +68,16 @@ void convert_from_ri(Complex& pair, DataFormat format) {
 }
 
 WideComplex polar_to_wide(double magnitude, double degrees) {
-    const long double angle = (static_cast<long double>(short_pi) * degrees) /
-                              static_cast<long double>(half_turn_degrees);
-    const long double m = magnitude;
+    const Extended angle = (static_cast<Extended>(short_pi) * degrees) /
+                              static_cast<Extended>(half_turn_degrees);
+    const Extended m = magnitude;
     const SineCosine turn = extended_sincos(angle);
     return {m * turn.cosine, turn.sine * m};
 }
 
 void wide_to_polar(const WideComplex& z, double& magnitude, double& degrees) {
     degrees = static_cast<double>(arc_tangent(z.im, z.re) *
-                                  static_cast<long double>(degrees_per_radian));
+                                  static_cast<Extended>(degrees_per_radian));
     magnitude = static_cast<double>(modulus(z));
 }
 

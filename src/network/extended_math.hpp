@@ -1,4 +1,4 @@
-// Sine, cosine and powers of ten computed by the program itself, in long double arithmetic
+// Sine, cosine and powers of ten computed by the program itself, in extended arithmetic
 // only, so that every platform gives the same bits: the C libraries disagree here (MinGW-w64's
 // long double sine and cosine come from the x87 fsincos instruction and are off by thousands of
 // units near multiples of a right angle).
@@ -7,30 +7,37 @@
 #include <cmath>
 #include <limits>
 
+#include "network/extended.hpp"
+#include "network/extended_log_atan.hpp"
+
 namespace tavrin {
 
 struct SineCosine {
-    long double sine;
-    long double cosine;
+    Extended sine;
+    Extended cosine;
 };
 
-// sin a and cos a, each correctly rounded to long double in all but rare cases (the error
+// sin a and cos a, each correctly rounded to the extended type in all but rare cases (the error
 // stays below one unit in the last place). Arguments are reduced exactly for |a| < 2^1089,
 // which covers every angle a double in degrees can give; beyond that the results are not
 // meaningful, but still finite and the same everywhere. An infinite a gives NaN in both, a NaN
 // is passed on; sin keeps the sign of a zero.
-SineCosine extended_sincos(long double a);
+SineCosine extended_sincos(Extended a);
 
 // 10 raised to the power x, correctly rounded to double in all but very rare cases: exact where
 // the result is a double (10^0 .. 10^22), +infinity on overflow, 0 or a subnormal on underflow,
 // and a NaN x comes back as it is.
 double power_of_ten(double x);
 
-// ln x and atan2(y, x) in long double, bit for bit what the C libraries' logl and atan2l give on
-// x86 (glibc and MinGW-w64 both run these x87 instructions), without the call, the argument
-// checks and the errno handling, which cost as much as the instructions themselves. Inline:
-// a long double argument or result crossing a call goes through memory.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// ln x and atan2(y, x). On x86 with the hardware type, bit for bit what the C libraries' logl
+// and atan2l give (glibc and MinGW-w64 both run these x87 instructions), without the call, the
+// argument checks and the errno handling, which cost as much as the instructions themselves.
+// Inline: a long double argument or result crossing a call goes through memory. Elsewhere
+// computed in software on the extended type, within one unit in the last place of the exact
+// value; the x87 instructions are not correctly rounded, so the two differ in the last bit
+// for a small share of arguments.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && \
+    !defined(TAVRIN_SOFT_EXTENDED)
 
 inline long double arc_tangent(long double y, long double x) {
     long double angle;
@@ -58,8 +65,8 @@ inline long double natural_log(long double x) {
 
 #else
 
-inline long double arc_tangent(long double y, long double x) { return std::atan2(y, x); }
-inline long double natural_log(long double x) { return std::log(x); }
+inline Extended arc_tangent(Extended y, Extended x) { return software_arc_tangent(y, x); }
+inline Extended natural_log(Extended x) { return software_natural_log(x); }
 
 #endif
 

@@ -6,14 +6,14 @@
 namespace tavrin {
 
 void renormalise_noise(NoiseParameters& p, double r1, double n, bool rn_in_ohms) {
-    const long double old_z = r1;
-    const long double new_z = n;
-    const long double r = (new_z - old_z) / (new_z + old_z);
+    const Extended old_z = r1;
+    const Extended new_z = n;
+    const Extended r = (new_z - old_z) / (new_z + old_z);
     const WideComplex optimum = polar_to_wide(p.gamma_magnitude, p.gamma_degrees);
-    const WideComplex one{1.0L, 0.0L};
-    const WideComplex shifted = (optimum - WideComplex{r, 0.0L}) / (one - r * optimum);
+    const WideComplex one{Extended(1.0), Extended(0.0)};
+    const WideComplex shifted = (optimum - WideComplex{r, Extended(0.0)}) / (one - r * optimum);
     wide_to_polar(shifted, p.gamma_magnitude, p.gamma_degrees);
-    const long double resistance = p.resistance;
+    const Extended resistance = p.resistance;
     p.resistance = static_cast<double>(rn_in_ohms ? resistance / new_z
                                                   : (resistance * old_z) / new_z);
 }

@@ -14,7 +14,7 @@ struct NoiseParameters {
 // The same parameters against the real reference n, from R1, the reference they were given
 // for. Fmin does not depend on the reference; the optimum source impedance stays the same, so
 // Gamma_opt' = (Gamma_opt - r) / (1 - r Gamma_opt) with r = (n - R1)/(n + R1); rn' = rn R1 / n,
-// or Rn / n when rn_in_ohms. In long double; each value rounded to double once.
+// or Rn / n when rn_in_ohms. In Extended; each value rounded to double once.
 void renormalise_noise(NoiseParameters& p, double r1, double n, bool rn_in_ohms);
 
 }  // namespace tavrin

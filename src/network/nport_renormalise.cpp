@@ -17,13 +17,13 @@ bool port_usable(const Complex& z, WaveDefinition waves, double n) {
     return std::isfinite(n) && n > 0.0 && port_reference_usable(z, waves, n);
 }
 
-// The size of a pivot candidate: |re| + |im|, exact in long double, no square root.
-long double pivot_size(const WideComplex& z) {
-    return std::fabs(z.re) + std::fabs(z.im);
+// The size of a pivot candidate: |re| + |im|, exact in Extended, no square root.
+Extended pivot_size(const WideComplex& z) {
+    return absolute(z.re) + absolute(z.im);
 }
 
 bool is_zero(const WideComplex& z) {
-    return z.re == 0.0L && z.im == 0.0L;
+    return z.re == Extended(0.0) && z.im == Extended(0.0);
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
     c.right_inv.resize(ports);
     const bool power = waves == WaveDefinition::power;
     for (std::size_t i = 0; i < ports; ++i) {
-        const long double new_z = n[i];
+        const Extended new_z = n[i];
         const WideComplex zi = widen(z[i]);
         // Z + n, or n + conj Z for power waves: the denominator of Gamma_i.
         const WideComplex sum =
@@ -68,22 +68,22 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
         switch (waves) {
             case WaveDefinition::traveling: {
                 // k = sum / root, root = 2 sqrt(n) sqrt(Z); 1/k = root / sum.
-                const WideComplex root = (2.0L * std::sqrt(new_z)) * principal_sqrt(zi);
+                const WideComplex root = (Extended(2.0) * square_root(new_z)) * principal_sqrt(zi);
                 c.left[i] = sum / root;
                 c.right_inv[i] = root * over_sum;
                 break;
             }
             case WaveDefinition::pseudo: {
                 // k = m (sum / Z) with the real m = |Z| / (2 sqrt(n Re Z)); 1/k = (1/m)(Z / sum).
-                const long double m = modulus(zi) / (2.0L * std::sqrt(new_z * zi.re));
+                const Extended m = modulus(zi) / (Extended(2.0) * square_root(new_z * zi.re));
                 c.left[i] = m * (sum / zi);
-                c.right_inv[i] = (1.0L / m) * (zi * over_sum);
+                c.right_inv[i] = (Extended(1.0) / m) * (zi * over_sum);
                 break;
             }
             case WaveDefinition::power: {
                 // R = sum / d, d = 2 sqrt(n Re Z); L = conj R, 1/R = d / sum.
-                const long double d = 2.0L * std::sqrt(new_z * zi.re);
-                c.left[i] = (1.0L / d) * conj(sum);
+                const Extended d = Extended(2.0) * square_root(new_z * zi.re);
+                c.left[i] = (Extended(1.0) / d) * conj(sum);
                 c.right_inv[i] = d * over_sum;
                 break;
             }
@@ -97,7 +97,7 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
 // the dot-product (left-looking) order, which forms each element from the same products,
 // subtracted in the same order (m = 0, 1, ...), as eliminating row by row would: the same
 // values, but each sum is held in registers instead of being stored and reloaded at every step.
-// Every value stays a long double; the only rounding to double is narrow() into result.
+// Every value stays a Extended; the only rounding to double is narrow() into result.
 namespace {
 
 // x - sum over m in [0, count) of f[m] * v[m * stride], subtracted in order of m; terms whose
@@ -122,7 +122,7 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
     if (w.rhs.size() < elements) w.rhs.resize(elements);
     WideComplex* const a = w.matrix.data();
     WideComplex* const y = w.rhs.data();
-    const WideComplex one{1.0L, 0.0L};
+    const WideComplex one{Extended(1.0), Extended(0.0)};
 
     // Row i of S gives column i of A and of C: A_ji = delta_ij - Gamma_i S_ij, C_ji = S_ij -
     // delta_ij G_i.
@@ -149,24 +149,24 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
     // then row k of U and of C is brought up to date.
     for (std::size_t k = 0; k < ports; ++k) {
         std::size_t pivot_row = k;
-        long double largest = 0.0L;
-        long double diagonal = 0.0L;
+        Extended largest = Extended(0.0);
+        Extended diagonal = Extended(0.0);
         for (std::size_t r = k; r < ports; ++r) {
             WideComplex& ark = a[r * ports + k];
             ark = minus_products(ark, a + r * ports, a + k, k, ports);
-            const long double size = pivot_size(ark);
+            const Extended size = pivot_size(ark);
             if (r == k) diagonal = size;
             if (r == k || size > largest) {
                 largest = size;
                 pivot_row = r;
             }
         }
-        if (largest == 0.0L) return false;  // I - Gamma S is singular
+        if (largest == Extended(0.0)) return false;  // I - Gamma S is singular
         // A triangular A needs no swap whatever its sizes: elimination is then the triangular
         // solve itself, and a one-way network (an isolator, an amplifier with S12 = 0) keeps
         // its exact zeros in either direction.
         if (lower_triangular) {
-            if (diagonal == 0.0L) return false;
+            if (diagonal == Extended(0.0)) return false;
             pivot_row = k;
         }
         WideComplex* const pivot = a + k * ports;

@@ -39,7 +39,7 @@ struct NPortWorkspace {
 };
 
 // s and result hold c.ports x c.ports elements row by row (S_ij at [i * ports + j]) as
-// real/imaginary pairs; they may not overlap. Computed in long double, (I - Gamma S) solved by
+// real/imaginary pairs; they may not overlap. Computed in Extended, (I - Gamma S) solved by
 // Gaussian elimination with partial pivoting (no impedance matrix, so a thru or a lossless
 // network is fine), each result component rounded to double once. False when I - Gamma S is
 // singular: a zero pivot, or a result that is not finite where every element of s is.

@@ -39,7 +39,7 @@ bool references_usable(const PortImpedances& z, WaveDefinition waves, double n) 
 // Fewer divisions and square roots than the factors themselves: for a field solver's file they
 // are most of the per-record work.
 PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition waves, double n) {
-    const long double new_z = n;
+    const Extended new_z = n;
     const WideComplex z1 = widen(z.port1);
     const WideComplex z2 = widen(z.port2);
     const bool power = waves == WaveDefinition::power;
@@ -47,7 +47,7 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
     const WideComplex sum2 = power ? WideComplex{new_z + z2.re, -z2.im} : WideComplex{new_z + z2.re, z2.im};
     const WideComplex over_sum1 = reciprocal(sum1);
     const WideComplex over_sum2 = reciprocal(sum2);
-    const WideComplex over_sums = (4.0L * new_z) * (over_sum1 * over_sum2);
+    const WideComplex over_sums = (Extended(4.0) * new_z) * (over_sum1 * over_sum2);
     PortRenormalisation c;
     c.gamma[0] = port_reflection(z1, new_z, sum1, over_sum1);
     c.gamma[1] = port_reflection(z2, new_z, sum2, over_sum2);
@@ -61,13 +61,13 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
             c.scale[1][0] = c.scale[0][1];
             break;
         case WaveDefinition::pseudo: {
-            const long double ratio = (modulus(z1) * std::sqrt(z2.re)) / (modulus(z2) * std::sqrt(z1.re));
+            const Extended ratio = (modulus(z1) * square_root(z2.re)) / (modulus(z2) * square_root(z1.re));
             c.scale[0][1] = ratio * (z2 * over_sums);
-            c.scale[1][0] = (1.0L / ratio) * (z1 * over_sums);
+            c.scale[1][0] = (Extended(1.0) / ratio) * (z1 * over_sums);
             break;
         }
         case WaveDefinition::power:
-            c.scale[0][1] = std::sqrt(z1.re * z2.re) * over_sums;
+            c.scale[0][1] = square_root(z1.re * z2.re) * over_sums;
             c.scale[1][0] = c.scale[0][1];
             c.scale[0][0] = conj(sum1) * over_sum1;
             c.scale[1][1] = conj(sum2) * over_sum2;
@@ -77,7 +77,7 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
 }
 
 void renormalise_ports(const TwoPort& s, const PortRenormalisation& c, TwoPort& result) {
-    const WideComplex one{1.0L, 0.0L};
+    const WideComplex one{Extended(1.0), Extended(0.0)};
     const WideComplex s11 = widen(s.s11);
     const WideComplex s21 = widen(s.s21);
     const WideComplex s12 = widen(s.s12);

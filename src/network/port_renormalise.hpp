@@ -33,9 +33,9 @@ bool port_reference_usable(const Complex& z, WaveDefinition waves, double n);
 // A port's reflection coefficient (n - Z) / sum from the sum's reciprocal, which the scale
 // factors need too; for a real Z as a true quotient, so that a reference equal to n gives
 // exactly 0, one far from n exactly -1, and the network's zeros stay zeros.
-inline WideComplex port_reflection(const WideComplex& z, long double n, const WideComplex& sum,
+inline WideComplex port_reflection(const WideComplex& z, Extended n, const WideComplex& sum,
                                    const WideComplex& over_sum) {
-    if (z.im == 0.0L && sum.im == 0.0L) return {(n - z.re) / sum.re, 0.0L};
+    if (z.im == Extended(0.0) && sum.im == Extended(0.0)) return {(n - z.re) / sum.re, Extended(0.0)};
     return WideComplex{n - z.re, -z.im} * over_sum;
 }
 
@@ -56,7 +56,7 @@ struct PortRenormalisation {
 
 PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition waves, double n);
 
-// In long double throughout; each result component is rounded to double once, when stored.
+// In Extended throughout; each result component is rounded to double once, when stored.
 void renormalise_ports(const TwoPort& s, const PortRenormalisation& c, TwoPort& result);
 
 }  // namespace tavrin

@@ -4,8 +4,8 @@ namespace tavrin {
 
 Complex renormalisation_gamma(double z_old, double z_new) {
     Complex gamma;  // imaginary part stays 0
-    const long double difference = static_cast<long double>(z_old) - z_new;
-    const long double sum = static_cast<long double>(z_old) + z_new;
+    const Extended difference = static_cast<Extended>(z_old) - z_new;
+    const Extended sum = static_cast<Extended>(z_old) + z_new;
     // Difference and sum keep extended precision; only the quotient is rounded, when stored.
     gamma.re = static_cast<double>(difference / sum);
     return gamma;
