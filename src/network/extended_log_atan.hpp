@@ -233,7 +233,7 @@ T software_arc_tangent(T y, T x) {
         }
         // Along an axis: the angle of the direction that dominates.
         if (y_infinite || x_infinite || y_zero || x_zero) {
-            return place_angle(T{}, T{}, y_infinite || x_zero, x_negative, y_negative);
+            return place_angle(T{}, T{}, y_infinite || (x_zero && !y_zero), x_negative, y_negative);
         }
         // Denormals: brought to significands with the top bit set.
         if (y_field == 0) {
