@@ -1,6 +1,7 @@
 // ln x and atan2(y, x) in 80-bit extended arithmetic written out in + - * /, for machines with
 // no x87 unit to run fyl2x and fpatan: instantiated with SoftExtended there, and with long double
-// on x86, where the results can be set against the instructions'.
+// on x86, where the results can be set against the instructions' (SoftExtended rounds as the
+// x87 unit does, so the two instantiations give the same bits).
 //
 // Both are within one unit in the last place of the exact value for every finite argument and
 // correctly rounded in all but about one case in a few thousand: each reduces its argument
@@ -13,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "network/soft_extended.hpp"
 
 namespace tavrin {
 
@@ -41,6 +44,14 @@ inline void set_extended_bits(long double& x, const ExtendedBits& bits) {
     std::memcpy(&x, &bits, 10);
 }
 #endif
+
+inline ExtendedBits extended_bits(SoftExtended x) {
+    return {x.significand(), x.sign_exponent()};
+}
+
+inline void set_extended_bits(SoftExtended& x, const ExtendedBits& bits) {
+    x = SoftExtended::from_bits(bits.sign_exponent, bits.significand);
+}
 
 namespace log_atan_detail {
 
