@@ -40,10 +40,6 @@ std::uint16_t sign_exponent_of(long double x) {
     return field;
 }
 
-bool same_bits(long double a, long double b) {
-    return std::memcmp(&a, &b, 10) == 0;
-}
-
 #if defined(TAVRIN_SANITIZED)
 constexpr long kSweep = 100000;
 #else
@@ -116,6 +112,10 @@ AtanCase atan_arguments(std::mt19937_64& random, long i) {
 #if defined(TAVRIN_LOG_ATAN_REFERENCE)
 
 using Quad = __float128;
+
+bool same_bits(long double a, long double b) {
+    return std::memcmp(&a, &b, 10) == 0;
+}
 
 // Distance of got from the exact value in units in the last place of a 64-bit significand at
 // the exact value's size (denormal spacing below the normal range).
