@@ -61,11 +61,12 @@ void ln_soft_extended(benchmark::State& state) {
     unary<SoftExtended>(state, [](SoftExtended x) { return tavrin::software_natural_log(x); });
 }
 void atan2_x87(benchmark::State& state) {
-    binary<long double>(state, [](long double y, long double x) { return tavrin::arc_tangent(y, x); });
+    binary<long double>(state,
+                        [](long double y, long double x) { return tavrin::arc_tangent(y, x); });
 }
 void atan2_software(benchmark::State& state) {
-    binary<long double>(state,
-                        [](long double y, long double x) { return tavrin::software_arc_tangent(y, x); });
+    binary<long double>(
+        state, [](long double y, long double x) { return tavrin::software_arc_tangent(y, x); });
 }
 void atan2_soft_extended(benchmark::State& state) {
     binary<SoftExtended>(

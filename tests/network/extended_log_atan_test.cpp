@@ -54,23 +54,23 @@ long double random_scaled(std::mt19937_64& random, int e) {
 // ln's arguments: the whole positive range, denormals, and values near 1.
 long double log_argument(std::mt19937_64& random, long i) {
     switch (i % 5) {
-    case 0:
-    case 1: {
-        // Near 1 on either side, from far below the last place to a quarter away.
-        const int e = 2 + static_cast<int>(random() % 70);
-        const long double t = random_scaled(random, -e);
-        return (random() & 1) ? 1 + t : 1 - t;
-    }
-    case 2:
-        return random_scaled(random, static_cast<int>(random() % 2) - 1);
-    case 3: {
-        // Denormals: a random significand below the integer bit, shifted down.
-        const long double x = from_fields(0, (random() >> 1) >> (random() % 63));
-        return x == 0 ? Limits::denorm_min() : x;
-    }
-    default:
-        // Every exponent of the format.
-        return random_scaled(random, static_cast<int>(random() % 32766) - 16382);
+        case 0:
+        case 1: {
+            // Near 1 on either side, from far below the last place to a quarter away.
+            const int e = 2 + static_cast<int>(random() % 70);
+            const long double t = random_scaled(random, -e);
+            return (random() & 1) ? 1 + t : 1 - t;
+        }
+        case 2:
+            return random_scaled(random, static_cast<int>(random() % 2) - 1);
+        case 3: {
+            // Denormals: a random significand below the integer bit, shifted down.
+            const long double x = from_fields(0, (random() >> 1) >> (random() % 63));
+            return x == 0 ? Limits::denorm_min() : x;
+        }
+        default:
+            // Every exponent of the format.
+            return random_scaled(random, static_cast<int>(random() % 32766) - 16382);
     }
 }
 
@@ -83,26 +83,27 @@ struct AtanCase {
 AtanCase atan_arguments(std::mt19937_64& random, long i) {
     long double y, x;
     switch (i % 4) {
-    case 0:
-    case 1:
-        // Magnitudes an S-parameter's parts can have, 1e-300 .. 1e300.
-        y = random_scaled(random, static_cast<int>(random() % 1994) - 997);
-        x = random_scaled(random, static_cast<int>(random() % 1994) - 997);
-        break;
-    case 2: {
-        // |y| and |x| nearly equal: from a few units in the last place apart to 2^-2.
-        x = random_scaled(random, static_cast<int>(random() % 200) - 100);
-        const long double relative = random_scaled(random, -2 - static_cast<int>(random() % 64));
-        y = x + x * ((random() & 1) ? relative : -relative);
-        if (random() & 1) std::swap(x, y);
-        break;
-    }
-    default:
-        // The whole format, denormals included.
-        y = from_fields(static_cast<std::uint16_t>(random() % 32767), random() | (1ULL << 63));
-        x = from_fields(static_cast<std::uint16_t>(random() % 32767), random() | (1ULL << 63));
-        if (sign_exponent_of(y) == 0) y = from_fields(0, random() >> (1 + random() % 63));
-        break;
+        case 0:
+        case 1:
+            // Magnitudes an S-parameter's parts can have, 1e-300 .. 1e300.
+            y = random_scaled(random, static_cast<int>(random() % 1994) - 997);
+            x = random_scaled(random, static_cast<int>(random() % 1994) - 997);
+            break;
+        case 2: {
+            // |y| and |x| nearly equal: from a few units in the last place apart to 2^-2.
+            x = random_scaled(random, static_cast<int>(random() % 200) - 100);
+            const long double relative =
+                random_scaled(random, -2 - static_cast<int>(random() % 64));
+            y = x + x * ((random() & 1) ? relative : -relative);
+            if (random() & 1) std::swap(x, y);
+            break;
+        }
+        default:
+            // The whole format, denormals included.
+            y = from_fields(static_cast<std::uint16_t>(random() % 32767), random() | (1ULL << 63));
+            x = from_fields(static_cast<std::uint16_t>(random() % 32767), random() | (1ULL << 63));
+            if (sign_exponent_of(y) == 0) y = from_fields(0, random() >> (1 + random() % 63));
+            break;
     }
     if (random() & 1) y = -y;
     if (random() & 1) x = -x;
@@ -145,6 +146,7 @@ struct Tally {
     long same_as_x87 = 0;
     long x87_correctly_rounded = 0;
     double max_error = 0;
+    double x87_max_error = 0;
 
     void add(long double got, Quad exact, long double x87) {
         ++count;
@@ -152,12 +154,15 @@ struct Tally {
         x87_correctly_rounded += nearest(x87, exact);
         same_as_x87 += same_bits(got, x87);
         max_error = std::max(max_error, ulp_error(got, exact));
+        x87_max_error = std::max(x87_max_error, ulp_error(x87, exact));
     }
     void report(const char* name) const {
-        std::printf("%s: %ld arguments, max error %.6f ulp, correctly rounded %.4f %% (the x87 "
-                    "instruction %.4f %%), equal to the x87 instruction's %.4f %%\n",
-                    name, count, max_error, 100.0 * correctly_rounded / count,
-                    100.0 * x87_correctly_rounded / count, 100.0 * same_as_x87 / count);
+        std::printf(
+            "%s: %ld arguments, max error %.6f ulp (the x87 instruction %.6f), correctly "
+            "rounded %.4f %% (the x87 instruction %.4f %%), equal to the x87 "
+            "instruction's %.4f %%\n",
+            name, count, max_error, x87_max_error, 100.0 * correctly_rounded / count,
+            100.0 * x87_correctly_rounded / count, 100.0 * same_as_x87 / count);
     }
 };
 
@@ -199,17 +204,44 @@ TEST(SoftwareNaturalLog, SpecialArgumentsGiveTheLibraryValues) {
 TEST(SoftwareNaturalLog, HardArgumentsAreWithinHalfAUnit) {
     const long double ulp1 = 0x1p-63L;  // spacing just above 1
     const long double cases[] = {
-        1 + ulp1, 1 + 2 * ulp1, 1 + 3 * ulp1, 1 - ulp1 / 2, 1 - ulp1, 1 - 3 * ulp1 / 2,
-        1 + 0x1p-32L, 1 - 0x1p-33L, 1 + 0x1p-20L + ulp1, 1 - 0x1p-20L,
+        1 + ulp1,
+        1 + 2 * ulp1,
+        1 + 3 * ulp1,
+        1 - ulp1 / 2,
+        1 - ulp1,
+        1 - 3 * ulp1 / 2,
+        1 + 0x1p-32L,
+        1 - 0x1p-33L,
+        1 + 0x1p-20L + ulp1,
+        1 - 0x1p-20L,
         // Edges of the reduction's intervals and of its largest r.
-        1 + 0x1p-9L, 1 + 0x1p-9L - ulp1, 1 - 0x1p-10L, 1 - 0x1p-10L - ulp1 / 2, 1 + 3 * 0x1p-9L,
-        2 - ulp1 * 2, 2 - 0x1p-9L, 2 - 0x1p-9L - 2 * ulp1, 0.5L, 0.5L + ulp1 / 2, 0.5L - ulp1 / 4,
-        1.4142135623730950488L, 0.70710678118654752440L, 2.7182818284590452354L, 10.0L,
+        1 + 0x1p-9L,
+        1 + 0x1p-9L - ulp1,
+        1 - 0x1p-10L,
+        1 - 0x1p-10L - ulp1 / 2,
+        1 + 3 * 0x1p-9L,
+        2 - ulp1 * 2,
+        2 - 0x1p-9L,
+        2 - 0x1p-9L - 2 * ulp1,
+        0.5L,
+        0.5L + ulp1 / 2,
+        0.5L - ulp1 / 4,
+        1.4142135623730950488L,
+        0.70710678118654752440L,
+        2.7182818284590452354L,
+        10.0L,
         // The ends of the range, denormals included.
-        Limits::denorm_min(), 2 * Limits::denorm_min(), 3 * Limits::denorm_min(),
-        Limits::min() - Limits::denorm_min(), Limits::min(), Limits::max(),
-        from_fields(0x0000, 0x0000000123456789ULL), from_fields(0x7FFE, 0x8000000000000001ULL),
-        0x1p-16000L, 0x1p16000L, 0x1.8p-8000L,
+        Limits::denorm_min(),
+        2 * Limits::denorm_min(),
+        3 * Limits::denorm_min(),
+        Limits::min() - Limits::denorm_min(),
+        Limits::min(),
+        Limits::max(),
+        from_fields(0x0000, 0x0000000123456789ULL),
+        from_fields(0x7FFE, 0x8000000000000001ULL),
+        0x1p-16000L,
+        0x1p16000L,
+        0x1.8p-8000L,
     };
     for (const long double x : cases) {
         const long double got = software_natural_log(x);
@@ -247,20 +279,47 @@ TEST(SoftwareArcTangent, SpecialArgumentsFollowC99) {
     const long double inf = Limits::infinity();
     const long double nan = Limits::quiet_NaN();
     const AtanSpecial cases[] = {
-        {0.0L, 0.0L, 0},          {-0.0L, 0.0L, 0, true},   {0.0L, -0.0L, 4},
-        {-0.0L, -0.0L, -4},       {0.0L, 1.0L, 0},          {-0.0L, 1.0L, 0, true},
-        {0.0L, -1.0L, 4},         {-0.0L, -1.0L, -4},       {0.0L, inf, 0},
-        {-0.0L, inf, 0, true},    {0.0L, -inf, 4},          {-0.0L, -inf, -4},
-        {1.0L, 0.0L, 2},          {1.0L, -0.0L, 2},         {-1.0L, 0.0L, -2},
-        {-1.0L, -0.0L, -2},       {inf, 0.0L, 2},           {-inf, -0.0L, -2},
-        {inf, 1.0L, 2},           {inf, -1.0L, 2},          {-inf, 1.0L, -2},
-        {inf, inf, 1},            {inf, -inf, 3},           {-inf, inf, -1},
-        {-inf, -inf, -3},         {1.0L, inf, 0},           {-1.0L, inf, 0, true},
-        {1.0L, -inf, 4},          {-1.0L, -inf, -4},        {Limits::max(), inf, 0},
-        {1.0L, 1.0L, 1},          {-1.0L, -1.0L, -3},       {Limits::max(), Limits::max(), 1},
-        {Limits::denorm_min(), -Limits::denorm_min(), 3},   {-Limits::max(), Limits::max(), -1},
-        {nan, 1.0L, 0, false, true},   {1.0L, nan, 0, false, true}, {nan, nan, 0, false, true},
-        {nan, inf, 0, false, true},    {-inf, nan, 0, false, true}, {0.0L, nan, 0, false, true},
+        {0.0L, 0.0L, 0},
+        {-0.0L, 0.0L, 0, true},
+        {0.0L, -0.0L, 4},
+        {-0.0L, -0.0L, -4},
+        {0.0L, 1.0L, 0},
+        {-0.0L, 1.0L, 0, true},
+        {0.0L, -1.0L, 4},
+        {-0.0L, -1.0L, -4},
+        {0.0L, inf, 0},
+        {-0.0L, inf, 0, true},
+        {0.0L, -inf, 4},
+        {-0.0L, -inf, -4},
+        {1.0L, 0.0L, 2},
+        {1.0L, -0.0L, 2},
+        {-1.0L, 0.0L, -2},
+        {-1.0L, -0.0L, -2},
+        {inf, 0.0L, 2},
+        {-inf, -0.0L, -2},
+        {inf, 1.0L, 2},
+        {inf, -1.0L, 2},
+        {-inf, 1.0L, -2},
+        {inf, inf, 1},
+        {inf, -inf, 3},
+        {-inf, inf, -1},
+        {-inf, -inf, -3},
+        {1.0L, inf, 0},
+        {-1.0L, inf, 0, true},
+        {1.0L, -inf, 4},
+        {-1.0L, -inf, -4},
+        {Limits::max(), inf, 0},
+        {1.0L, 1.0L, 1},
+        {-1.0L, -1.0L, -3},
+        {Limits::max(), Limits::max(), 1},
+        {Limits::denorm_min(), -Limits::denorm_min(), 3},
+        {-Limits::max(), Limits::max(), -1},
+        {nan, 1.0L, 0, false, true},
+        {1.0L, nan, 0, false, true},
+        {nan, nan, 0, false, true},
+        {nan, inf, 0, false, true},
+        {-inf, nan, 0, false, true},
+        {0.0L, nan, 0, false, true},
         {nan, -0.0L, 0, false, true},
         {from_fields(0x3FFF, 0x4000000000000000ULL), 1.0L, 0, false, true},
     };
@@ -270,9 +329,9 @@ TEST(SoftwareArcTangent, SpecialArgumentsFollowC99) {
             EXPECT_TRUE(std::isnan(got)) << c.y << ", " << c.x;
             continue;
         }
-        const long double expected =
-            c.quarter_pis == 0 ? (c.negative ? -0.0L : 0.0L)
-                               : static_cast<long double>(atanq(1) * c.quarter_pis);
+        const long double expected = c.quarter_pis == 0
+                                         ? (c.negative ? -0.0L : 0.0L)
+                                         : static_cast<long double>(atanq(1) * c.quarter_pis);
         EXPECT_TRUE(same_bits(got, expected)) << c.y << ", " << c.x << " gave " << got;
     }
 }
@@ -282,21 +341,48 @@ TEST(SoftwareArcTangent, HardArgumentsAreWithinHalfAUnit) {
     const long double tiny = Limits::denorm_min();
     const AtanCase cases[] = {
         // The diagonal and next to it.
-        {1 + ulp1, 1}, {1, 1 + ulp1}, {1 - ulp1 / 2, 1}, {-1, 1 + ulp1}, {1 + ulp1, -1},
-        {-(1 - ulp1 / 2), -1}, {0x1.0000000000000002p100L, 0x1p100L},
+        {1 + ulp1, 1},
+        {1, 1 + ulp1},
+        {1 - ulp1 / 2, 1},
+        {-1, 1 + ulp1},
+        {1 + ulp1, -1},
+        {-(1 - ulp1 / 2), -1},
+        {0x1.0000000000000002p100L, 0x1p100L},
         {0x1p-300L, 0x1.0000000000000002p-300L},
         // The axes: tiny over large, either way and in every quadrant.
-        {tiny, 1}, {tiny, -1}, {-tiny, -1}, {1, tiny}, {-1, -tiny}, {Limits::max(), tiny},
-        {tiny, Limits::max()}, {-tiny, -Limits::max()}, {1e-300L, 1e300L}, {1e-300L, -1e300L},
-        {-1e300L, 1e-300L}, {0x1p-80L, 1}, {0x1p-81L, 1}, {0x1.fffffffffffffffep-81L, -1},
-        {0x1p-64L, -1}, {1, 0x1p-70L}, {-1, -0x1p-90L},
+        {tiny, 1},
+        {tiny, -1},
+        {-tiny, -1},
+        {1, tiny},
+        {-1, -tiny},
+        {Limits::max(), tiny},
+        {tiny, Limits::max()},
+        {-tiny, -Limits::max()},
+        {1e-300L, 1e300L},
+        {1e-300L, -1e300L},
+        {-1e300L, 1e-300L},
+        {0x1p-80L, 1},
+        {0x1p-81L, 1},
+        {0x1.fffffffffffffffep-81L, -1},
+        {0x1p-64L, -1},
+        {1, 0x1p-70L},
+        {-1, -0x1p-90L},
         // Edges of the reduction's intervals, and the widest u.
-        {1.0L / 128, 1}, {1.0L / 128 - ulp1 / 256, 1}, {1.0L / 128 + ulp1 / 128, 1},
-        {3.0L / 128, 1}, {3.0L / 128 - ulp1 / 64, 1}, {127.0L / 128, 1},
-        {127.0L / 128 + ulp1, 1}, {1.0L / 64, 1}, {0x1.ffffffffp-8L, 0x1.fffffffffffffffep0L},
+        {1.0L / 128, 1},
+        {1.0L / 128 - ulp1 / 256, 1},
+        {1.0L / 128 + ulp1 / 128, 1},
+        {3.0L / 128, 1},
+        {3.0L / 128 - ulp1 / 64, 1},
+        {127.0L / 128, 1},
+        {127.0L / 128 + ulp1, 1},
+        {1.0L / 64, 1},
+        {0x1.ffffffffp-8L, 0x1.fffffffffffffffep0L},
         // Denormals on both sides, and operands at the top of the range.
-        {3 * tiny, 2 * tiny}, {-tiny, 7 * tiny}, {Limits::min() - tiny, -Limits::min()},
-        {Limits::max(), -Limits::max() / 3}, {Limits::max(), Limits::max() * 0.999L},
+        {3 * tiny, 2 * tiny},
+        {-tiny, 7 * tiny},
+        {Limits::min() - tiny, -Limits::min()},
+        {Limits::max(), -Limits::max() / 3},
+        {Limits::max(), Limits::max() * 0.999L},
     };
     for (const AtanCase& c : cases) {
         const long double got = software_arc_tangent(c.y, c.x);
@@ -342,17 +428,32 @@ bool same_bits(SoftExtended a, long double b) {
 TEST(SoftwareLogAtanOnSoftExtended, SpecialArgumentsGiveTheLongDoubleBits) {
     const long double inf = Limits::infinity();
     const long double arguments[] = {
-        0.0L, -0.0L, 1.0L, -1.0L, 1 + 0x1p-63L, 1 - 0x1p-64L, 0.5L, 2.0L, inf, -inf,
-        Limits::quiet_NaN(), -Limits::quiet_NaN(), Limits::signaling_NaN(),
-        Limits::denorm_min(), -3 * Limits::denorm_min(), Limits::min(), Limits::max(),
-        -Limits::max(), from_fields(0x3FFF, 0x4000000000000000ULL),
+        0.0L,
+        -0.0L,
+        1.0L,
+        -1.0L,
+        1 + 0x1p-63L,
+        1 - 0x1p-64L,
+        0.5L,
+        2.0L,
+        inf,
+        -inf,
+        Limits::quiet_NaN(),
+        -Limits::quiet_NaN(),
+        Limits::signaling_NaN(),
+        Limits::denorm_min(),
+        -3 * Limits::denorm_min(),
+        Limits::min(),
+        Limits::max(),
+        -Limits::max(),
+        from_fields(0x3FFF, 0x4000000000000000ULL),
         from_fields(0x0000, 0x8000000000000000ULL),  // a pseudo-denormal
     };
     for (const long double x : arguments) {
         EXPECT_TRUE(same_bits(software_natural_log(soft(x)), software_natural_log(x))) << x;
         for (const long double y : arguments) {
-            EXPECT_TRUE(same_bits(software_arc_tangent(soft(y), soft(x)),
-                                  software_arc_tangent(y, x)))
+            EXPECT_TRUE(
+                same_bits(software_arc_tangent(soft(y), soft(x)), software_arc_tangent(y, x)))
                 << y << ", " << x;
         }
     }
