@@ -12,6 +12,7 @@
 #include <string>
 
 #include "network/extended_math.hpp"
+#include "network/x87_values.hpp"
 #include "network/extended_sincos_reference.hpp"
 
 namespace tavrin {
@@ -37,8 +38,8 @@ std::string hex(long double a) {
 class Comparison {
 public:
     void check(long double a) {
-        const SineCosine got = extended_sincos(a);
-        const SineCosine want = reference::reference_sincos(a);
+        const test::LongSineCosine got = test::sincos_of(a);
+        const test::LongSineCosine want = reference::reference_sincos(a);
         ++checked_;
         if (same_bits(got.sine, want.sine) && same_bits(got.cosine, want.cosine)) return;
         if (++mismatches_ <= 5) ADD_FAILURE() << "angle " << hex(a);

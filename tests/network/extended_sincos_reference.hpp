@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "network/extended_math.hpp"
+#include "network/x87_values.hpp"
 
 namespace tavrin::reference {
 namespace detail {
@@ -319,7 +320,7 @@ inline Reduced reduce_large(long double x) {
 //   cos(t + d) = cos t - d sin t + (cos t (cos d - 1) - sin t (sin d - d)).
 // The leading sum and product are exact; the corrections are below 2^-14 of the result, so
 // their rounding costs about 2^-78 of it before the one final rounding.
-inline SineCosine sincos_kernel(Pair r) {
+inline test::LongSineCosine sincos_kernel(Pair r) {
     const bool negative = r.hi < 0;
     const long double r_hi = negative ? -r.hi : r.hi;
     const long double r_lo = negative ? -r.lo : r.lo;
@@ -347,7 +348,7 @@ inline SineCosine sincos_kernel(Pair r) {
 
 }  // namespace detail
 
-inline SineCosine reference_sincos(long double a) {
+inline test::LongSineCosine reference_sincos(long double a) {
     const long double x = a < 0 ? -a : a;
     if (!(x <= std::numeric_limits<long double>::max())) {
         const long double nan = a - a;  // inf - inf, or the NaN itself
@@ -357,11 +358,11 @@ inline SineCosine reference_sincos(long double a) {
     detail::Reduced reduced{{x, 0.0L}, 0};
     if (x > detail::quarter_pi)
         reduced = x < 0x1p20L ? detail::reduce_medium(x) : detail::reduce_large(x);
-    const SineCosine k = detail::sincos_kernel(reduced.r);
+    const test::LongSineCosine k = detail::sincos_kernel(reduced.r);
     // a = k pi/2 + r turns sin r, cos r by k quarter turns.
-    const SineCosine turned[4] = {
+    const test::LongSineCosine turned[4] = {
         {k.sine, k.cosine}, {k.cosine, -k.sine}, {-k.sine, -k.cosine}, {-k.cosine, k.sine}};
-    SineCosine result = turned[reduced.quadrant];
+    test::LongSineCosine result = turned[reduced.quadrant];
     if (a < 0) result.sine = -result.sine;
     return result;
 }
