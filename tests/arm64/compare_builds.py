@@ -72,6 +72,8 @@ def main():
         o_status, o_printed, o_time = run(other, arguments, inputs, other_folder)
         times[0] += n_time
         times[1] += o_time
+        if o_time > 5:
+            print(f"{job}: {n_time:.1f} s native, {o_time:.1f} s other")
         problems = []
         if n_status != o_status:
             problems.append(f"exit status {n_status} native, {o_status} other")
@@ -90,7 +92,8 @@ def main():
             if count > allowed:
                 problems.append(f"{name}: {count} of {total} lines differ (allowed {allowed})")
             if count:
-                details.append(f"  {name}: {count} of {total} lines differ")
+                if count <= allowed:
+                    details.append(f"  {name}: {count} of {total} lines differ")
                 for number, x, y in shown:
                     details.append(f"    line {number}:\n      native: {text(x)}\n"
                                    f"      other : {text(y)}")
