@@ -85,6 +85,13 @@ inline std::vector<std::string> tool_command() {
     return command;
 }
 
+// True when the tool under test is the Windows build (run under Wine): its names are
+// case-blind, permissions Windows' own, and Wine adds messages. Under qemu-user it is not.
+inline bool tool_is_windows_build() {
+    const std::string exe = tool_command().back();
+    return exe.size() >= 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0;
+}
+
 #ifndef _WIN32
 // Runs the tool in folder with the given arguments and no standard input.
 inline RunResult run_tool(const ScratchDir& folder, const std::vector<std::string>& arguments,

@@ -17,7 +17,11 @@ namespace {
 
 // References in 113-bit __float128 arithmetic, by plain Taylor series: nothing shared with the
 // code under test. pi comes from its published hexadecimal digits 3.243F6A8885A308D3 13198A2E...
+#if defined(__SIZEOF_FLOAT128__)
 using Quad = __float128;
+#else  // aarch64 has no __float128: its long double is that 113-bit type
+using Quad = long double;
+#endif
 
 Quad two_to(int e) {
     return static_cast<Quad>(std::ldexp(1.0L, e));

@@ -5,6 +5,10 @@ Outputs renormalised per port (two different references) have no byte-level mode
 option line and the frequency tokens must be the same and every number agree to a tolerance.
 
 Usage: compare_with_model.py TOOL [CASES] [SEED]
+       compare_with_model.py --write FOLDER [CASES] [SEED]
+The second form only writes each case's input files and its arguments (one line, in the file
+"arguments") to FOLDER/NNNN/, the same cases as the first form gives for the same CASES and SEED,
+so that other builds of the tool can be compared on them.
 """
 import math
 import os
@@ -240,7 +244,8 @@ def forward_option_for(rng, option):
     return rng.choice(OPTION_LINES + LIST_LINES)
 
 
-def one_case(rng, tool, folder):
+def case_inputs(rng):
+    """One case's input files (name without .s2p: text) and the tool's arguments."""
     single = rng.random() < 0.6
     # Two files with a reference per port are refused: keep most two-file cases convertible.
     lists = 0.3 if single else 0.1
@@ -275,6 +280,19 @@ def one_case(rng, tool, folder):
     # A data sheet's case is about its noise block: give it an impedance the tool takes.
     impedance = rng.choice(IMPEDANCES[:-4] if sheet else IMPEDANCES)
     arguments = ["f", "f" if single else "r", "out", impedance]
+    return files, arguments
+
+
+def write_case(files, arguments, folder):
+    for name, text in files.items():
+        with open(os.path.join(folder, name + ".s2p"), "wb") as out:
+            out.write(text.encode("latin-1"))
+    with open(os.path.join(folder, "arguments"), "w") as note:
+        note.write(" ".join(arguments) + "\n")
+
+
+def one_case(rng, tool, folder):
+    files, arguments = case_inputs(rng)
     results = {}
     for who in ("tool", "model"):
         work = os.path.join(folder, who)
@@ -379,10 +397,20 @@ def same_numbers(tool_out, model_out):
 
 
 def main():
+    writing = sys.argv[1] == "--write"
+    if writing:
+        del sys.argv[1]
     tool = os.path.abspath(sys.argv[1])
     cases = int(sys.argv[2]) if len(sys.argv) > 2 else 200
     seed = int(sys.argv[3]) if len(sys.argv) > 3 else 1
     rng = random.Random(seed)
+    if writing:
+        for case in range(cases):
+            folder = os.path.join(tool, f"{case:04d}")
+            os.makedirs(folder, exist_ok=True)
+            write_case(*case_inputs(rng), folder)
+        print(f"{cases} cases written to {tool}")
+        return 0
     failures = 0
     statuses = {0: 0, 1: 0}
     kinds = {"byte-exact": 0, "numeric": 0, "refused": 0}

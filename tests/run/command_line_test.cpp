@@ -21,7 +21,7 @@ const std::string ri_file =
     "! measured\n# GHz S RI R 50\n1.0E9 0.1 0.2 0.9 -0.1 0.05 0 0.3 -0.4\n";
 const std::string ma_file = "# MHz S MA R 50\n2500 0.5 45 0.9 -30 0.05 10 0.4 -60\n";
 
-bool runs_natively() { return std::getenv("TAVRIN_TEST_RUNNER") == nullptr; }
+bool linux_build() { return !test::tool_is_windows_build(); }
 
 struct FailureCase {
     const char* name;
@@ -61,7 +61,7 @@ TEST(CommandLine, EveryFailureEndsWithStatusOneAndLeavesWhatTheTableSays) {
         }
         const auto result = run_tool(dir, c.arguments);
         EXPECT_EQ(result.status, 1) << c.name;
-        if (runs_natively()) {
+        if (linux_build()) {
             EXPECT_EQ(result.printed, "") << c.name;
         }
         EXPECT_EQ(dir.exists("c.s2p"), c.output_exists) << c.name;
@@ -98,7 +98,7 @@ TEST(CommandLine, FourArgumentsRunSilentlyAndNeverOpenTheReverseInSingleFileMode
     // A reverse name equal to the forward name is single-file mode: b.s2p is not needed.
     const auto result = run_tool(dir, {"a", "a", "c", "75ohm"});
     EXPECT_EQ(result.status, 0);
-    if (runs_natively()) {
+    if (linux_build()) {
         EXPECT_EQ(result.printed, "");
     }
     const std::string out = dir.read("c.s2p");
@@ -111,7 +111,7 @@ TEST(CommandLine, NamesDifferingOnlyInCaseAreDifferentNames) {
     // 'A' is another name: two-file mode, and A.s2p must then exist (on a case-sensitive
     // file system it does not). The Windows build, run under Wine, finds a.s2p by that name.
     const auto result = run_tool(dir, {"a", "A", "c", "75"});
-    if (!runs_natively() || std::filesystem::exists(dir.file("A.s2p"))) {
+    if (!linux_build() || std::filesystem::exists(dir.file("A.s2p"))) {
         EXPECT_EQ(result.status, 0);
     } else {
         EXPECT_EQ(result.status, 1);
@@ -172,8 +172,8 @@ TEST(CommandLine, RefusesAnInputThatIsADirectoryBeforeCreatingTheOutput) {
 }
 
 TEST(CommandLine, AnOutputThatCannotBeWrittenInFullIsAFailure) {
-    if (!std::filesystem::exists("/dev/full") || !runs_natively()) {
-        GTEST_SKIP() << "needs /dev/full and a native run";
+    if (!std::filesystem::exists("/dev/full") || !linux_build()) {
+        GTEST_SKIP() << "needs /dev/full and the Linux build";
     }
     ScratchDir dir;
     dir.write("a.s2p", ri_file);

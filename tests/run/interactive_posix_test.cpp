@@ -87,7 +87,7 @@ TEST(PipedAnswers, AClosedStandardInputEndsTheRunWithStatusOneAtOnce) {
 class OnATerminal : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::tool_runs_in_a_terminal()) GTEST_SKIP() << "the tool under test runs under a runner";
+        if (!test::tool_runs_in_a_terminal()) GTEST_SKIP() << "the tool under test runs under a runner (Wine, qemu-user), not on the terminal";
         dir_.write("amp.s2p", amplifier);
         tool_ = test::private_tool(dir_);
     }

@@ -163,7 +163,7 @@ private:
 class InTmux : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::tool_runs_in_a_terminal()) GTEST_SKIP() << "the tool under test runs under a runner";
+        if (!test::tool_runs_in_a_terminal()) GTEST_SKIP() << "the tool under test runs under a runner (Wine, qemu-user), not on the terminal";
         if (!tmux_available()) GTEST_SKIP() << "tmux is not installed";
     }
 };

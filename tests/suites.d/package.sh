@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# The packages as a user gets them: scripts/package builds both; the .deb is checked for its
+# The packages as a user gets them: scripts/package builds all three; the .deb is checked for its
 # fields and files, unpacked into a throw-away root, and the tavrin found there is run
 # (--version, --help, a conversion of an example file) and its manual page rendered with
-# man -l; the zip is checked for its files and its tavrin.exe run under Wine.
+# man -l; the arm64 .deb is checked for its fields, files and libraries and its tavrin run under
+# qemu-aarch64 the same way; the zip is checked for its files and its tavrin.exe run under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-"$root/scripts/ensure-packages" cmake g++ make gzip dpkg-dev man-db g++-mingw-w64-x86-64 wine64
+"$root/scripts/ensure-packages" cmake g++ make gzip dpkg-dev man-db g++-mingw-w64-x86-64 wine64 \
+  g++-aarch64-linux-gnu qemu-user
 
 version=$(sed -n 's/^project(tavrin VERSION \([0-9][0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ -n "$version" ] || { echo "no project version found in CMakeLists.txt"; exit 1; }
 deb="$root/build-packages/tavrin_${version}_$(dpkg --print-architecture).deb"
 zip="$root/build-packages/tavrin-${version}-win64.zip"
+arm64_deb="$root/build-packages/tavrin_${version}_arm64.deb"
 
 # shellcheck source=tests/windows/wine_prefix.sh
 source "$root/tests/windows/wine_prefix.sh"
@@ -25,6 +28,7 @@ expect_equal() {  # what, actual, expected
 bash "$root/scripts/package" >/dev/null
 [ -f "$deb" ] || { echo "FAIL: $deb was not made"; exit 1; }
 [ -f "$zip" ] || { echo "FAIL: $zip was not made"; exit 1; }
+[ -f "$arm64_deb" ] || { echo "FAIL: $arm64_deb was not made"; exit 1; }
 
 # The worked example of the README: its command's first two output lines.
 example=$(awk '/^`tavrin amplifier_ri amplifier_ri amp75 75` writes `amp75.s2p`, starting:/ { on = 1; next }
@@ -81,6 +85,43 @@ expect_equal "man -l status" "$status" 0
 grep -q "tavrin $version" "$work/man.txt" || fail "the manual page does not show version $version"
 grep -q -- "--version" "$work/man.txt" || fail "the manual page does not describe --version"
 
+echo "-- $(basename "$arm64_deb")"
+expect_equal "arm64 Package" "$(dpkg-deb -f "$arm64_deb" Package)" tavrin
+expect_equal "arm64 Version" "$(dpkg-deb -f "$arm64_deb" Version)" "$version"
+expect_equal "arm64 Architecture" "$(dpkg-deb -f "$arm64_deb" Architecture)" arm64
+arm64_depends=$(dpkg-deb -f "$arm64_deb" Depends)
+files=$(dpkg-deb -c "$arm64_deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')
+expect_equal "arm64 files" "$files" "./usr/bin/tavrin ./usr/share/doc/tavrin/LICENSE ./usr/share/doc/tavrin/README.md ./usr/share/man/man1/tavrin.1.gz "
+dpkg -x "$arm64_deb" "$work/arm64-root"
+arm64_tavrin=$work/arm64-root/usr/bin/tavrin
+aarch64-linux-gnu-readelf -h "$arm64_tavrin" | grep -q 'Machine: *AArch64' ||
+  fail "the arm64 package's tavrin is not an aarch64 executable"
+# Its Depends was set by hand (no dpkg-shlibdeps for a foreign architecture): every library
+# the executable needs must come from a package it names.
+for library in $(aarch64-linux-gnu-readelf -d "$arm64_tavrin" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+  case "$library" in
+    libc.so.*|libm.so.*|ld-linux-aarch64.so.*) owner=libc6 ;;
+    libstdc++.so.*) owner=libstdc++6 ;;
+    libgcc_s.so.*) owner=libgcc-s1 ;;
+    *) owner="" ;;
+  esac
+  if [ -z "$owner" ] || ! printf '%s\n' "$arm64_depends" | grep -qE "(^|, )$owner( |,|$)"; then
+    fail "arm64: $library is needed but Depends ($arm64_depends) does not name its package"
+  fi
+done
+# The dynamically linked executable finds the cross libraries through QEMU_LD_PREFIX.
+run_arm64() { QEMU_LD_PREFIX=/usr/aarch64-linux-gnu qemu-aarch64 "$@"; }
+status=0
+printed=$(run_arm64 "$arm64_tavrin" --version </dev/null 2>&1) || status=$?
+expect_equal "arm64 --version status" "$status" 0
+expect_equal "arm64 --version" "$printed" "tavrin $version"
+status=0
+printed=$(run_arm64 "$arm64_tavrin" --help </dev/null 2>/dev/null) || status=$?
+expect_equal "arm64 --help status" "$status" 0
+expect_equal "arm64 --help first line" "$(printf '%s\n' "$printed" | head -n 1)" \
+  "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE"
+check_conversion arm64 run_arm64 "$arm64_tavrin"
+
 echo "-- $(basename "$zip")"
 top=tavrin-$version-win64
 files=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
@@ -99,4 +140,4 @@ if [ "$failures" -ne 0 ]; then
   echo "packages: $failures failure(s)"
   exit 1
 fi
-echo "packages: all checks passed ($(basename "$deb"), $(basename "$zip"))"
+echo "packages: all checks passed ($(basename "$deb"), $(basename "$arm64_deb"), $(basename "$zip"))"
