@@ -354,8 +354,6 @@ constexpr bool split_table_is_exact() {
     }
     return true;
 }
-// Exact only with the 64-bit significand; another long double awaits the software type.
-#if LDBL_MANT_DIG == 64
 static_assert(split_table_is_exact());
 #endif
 

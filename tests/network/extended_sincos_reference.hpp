@@ -11,6 +11,8 @@
 #include "network/extended_math.hpp"
 #include "network/x87_values.hpp"
 
+#if defined(TAVRIN_TEST_X87_VALUES)
+
 namespace tavrin::reference {
 namespace detail {
 
@@ -368,3 +370,5 @@ inline test::LongSineCosine reference_sincos(long double a) {
 }
 
 }  // namespace tavrin::reference
+
+#endif
