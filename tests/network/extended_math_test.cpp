@@ -27,6 +27,7 @@ Quad two_to(int e) {
     return static_cast<Quad>(std::ldexp(1.0L, e));
 }
 
+#if defined(TAVRIN_TEST_X87_VALUES)
 const Quad half_pi[3] = {(3 + 0x243F6A8885A308D3ULL * two_to(-64)) / 2,
                          0x13198A2E03707344ULL * two_to(-129),
                          0xA4093822299F31D0ULL * two_to(-193)};
@@ -48,6 +49,7 @@ void quad_sin_cos(long double a, Quad& sine, Quad& cosine) {
     sine = turned[k & 3][0];
     cosine = turned[k & 3][1];
 }
+#endif
 
 // 10^x rounded once, from quad: ln 10 = 3 ln 2 + 2 atanh(1/9), e^z = 2^n e^r.
 double quad_power_of_ten(double x) {
