@@ -163,13 +163,12 @@ TEST(DataFormatConversion, AngleIsNotRoundedBeforeSineAndCosine) {
 }
 
 TEST(DataFormatConversion, DecibelExponentIsAnExtendedProductRoundedOnce) {
-    // The exponent is first x 0.05 formed in long double and rounded to double once; for this
-    // value a plain double product differs in the last bit, and so does the power.
+    // The exponent is first x 0.05 formed in the extended type and rounded to double once; for
+    // this value a plain double product differs in the last bit, and so does the power.
     const double first = -95.998;
     Complex pair{first, 0.0};
     convert_to_ri(pair, DataFormat::db);
-    const double exponent =
-        static_cast<double>(static_cast<long double>(first) * static_cast<long double>(0.05));
+    const double exponent = static_cast<double>(Extended(first) * Extended(0.05));
     const double expected = std::pow(10.0, exponent);
     EXPECT_EQ(bits(pair.re), bits(expected));
     EXPECT_NE(bits(pair.re), bits(std::pow(10.0, first * 0.05)));
