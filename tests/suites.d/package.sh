@@ -131,7 +131,7 @@ expect_equal "zip files" "$files" "$top/LICENSE $top/README.md $top/tavrin.exe "
 mkdir -p "$work/unzipped"
 (cd "$work/unzipped" && cmake -E tar xf "$zip")
 exe=$work/unzipped/$top/tavrin.exe
-"$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true  # sets up the prefix
+wine_start
 status=0
 printed=$("$wine_loader" "$exe" --version </dev/null 2>&1 | tr -d '\r') || status=$?
 expect_equal "tavrin.exe --version status" "$status" 0

@@ -1,6 +1,6 @@
 # Sourced by the scripts that run the Windows build: a private, throw-away Wine prefix in the
 # folder $wine_scratch (made here), with no display, no Mono or Gecko installers and no debug
-# noise. Sets wine_loader and wineserver_cmd and removes the folder at exit.
+# noise. Sets wine_loader and wineserver_cmd, defines wine_start and removes the folder at exit.
 wine_loader=$(command -v wine64 || true)
 [ -n "$wine_loader" ] || { [ -x /usr/lib/wine/wine64 ] && wine_loader=/usr/lib/wine/wine64; }
 [ -n "$wine_loader" ] || wine_loader=$(command -v wine)
@@ -14,3 +14,11 @@ wine_cleanup() {
   rm -rf "$wine_scratch"
 }
 trap wine_cleanup EXIT
+# Sets up the prefix, then keeps one server running. The set-up goes on in background programs
+# that outlive the first one; waiting for the server to exit with them keeps them from
+# disturbing the programs under test.
+wine_start() {
+  "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  timeout 300 "$wineserver_cmd" -w >/dev/null 2>&1 || true
+  "$wineserver_cmd" -p >/dev/null 2>&1 || true
+}
