@@ -6,8 +6,8 @@ unchanged; scikit-rf reading every output it can; and the round trip z_old -> n 
 
 The files are the ones amplifier data sheets and exporters write: noise after a frequency drop,
 noise starting at the last S frequency, Touchstone 2.0 [Noise Data] with Rn in ohms, two-file
-measurements, broken noise lines, per-port references. Each table row is one layout; the S and
-noise values are drawn anew for every case.
+measurements, broken noise lines, per-port references old and new. Each table row is one
+layout; the S and noise values are drawn anew for every case.
 
 Usage: check_noise.py TOOL [CASES] [SEED]
 """
@@ -69,8 +69,19 @@ TWO_FILES = [
     dict(name="two files: only the reverse has one", fmt="RI", ref="R 75", n=50, two="reverse",
          s=["1", "2"], noise=["1", "2"], kept=0),
 ]
+# A new reference per port (the file form's --to): a Touchstone 2.0 output whose [Noise Data]
+# holds Gamma_opt at port 1's new reference and Rn in ohms.
+PER_PORT = [
+    dict(name="--to 50,200: a balun's data sheet", fmt="MA", ref="R 50", to=(50, 200), version=1,
+         s=["1", "2", "3"], noise=["1", "2"]),
+    dict(name="--to 75,25 from [Reference] 50 100", fmt="RI", ref="50 100", to=(75, 25),
+         version=2, s=["1", "2"], noise=["2", "3"]),
+    dict(name="--to 100,50 from R 75, noise from the last S frequency", fmt="DB", ref="R 75",
+         to=(100, 50), version=1, s=["1", "2"], noise=["2", "3", "4"]),
+]
 TABLE = [dict(row, version=1) for row in VERSION_1] + \
-        [dict(row, version=2) for row in VERSION_2] + [dict(row, version=1) for row in TWO_FILES]
+        [dict(row, version=2) for row in VERSION_2] + [dict(row, version=1) for row in TWO_FILES] \
+        + PER_PORT
 
 
 # ---------------------------------------------------------------- the physics, independently
@@ -96,22 +107,24 @@ def figure_from_admittance(fmin_db, z_opt, rn_ohms, zs):
     return 10 ** (fmin_db / 10) + rn_ohms / ys.real * abs(ys - y_opt) ** 2
 
 
-def renormalised(s, refs, n):
+def renormalised(s, refs, news):
     """The textbook form for one reference at both ports; the per-port form otherwise."""
-    if refs[0] == refs[1]:
-        g = (n - refs[0]) / (n + refs[0])
+    n0, n1 = news
+    if refs[0] == refs[1] and n0 == n1:
+        g = (n0 - refs[0]) / (n0 + refs[0])
         identity = np.eye(2)
         return (s - g * identity) @ np.linalg.inv(identity - g * s)
-    gamma = np.diag([(n - r) / (n + r) for r in refs])
-    d = np.diag([(r + n) / (2 * math.sqrt(r * n)) for r in refs])
+    gamma = np.diag([(n - r) / (n + r) for r, n in zip(refs, news)])
+    d = np.diag([(r + n) / (2 * math.sqrt(r * n)) for r, n in zip(refs, news)])
     return d @ (s - gamma) @ np.linalg.inv(np.eye(2) - gamma @ s) @ np.linalg.inv(d)
 
 
-def via_impedance(s, refs, n):
-    """S at n by way of the impedance matrix, for the self-test of renormalised()."""
+def via_impedance(s, refs, news):
+    """S at news by way of the impedance matrix, for the self-test of renormalised()."""
     root = np.diag(np.sqrt(refs))
     z = root @ (np.eye(2) + s) @ np.linalg.inv(np.eye(2) - s) @ root
-    zn = z / n
+    new_root = np.diag(1 / np.sqrt(news))
+    zn = new_root @ z @ new_root
     return (zn - np.eye(2)) @ np.linalg.inv(zn + np.eye(2))
 
 
@@ -129,8 +142,9 @@ def self_test(rng):
         s = np.array([[complex(rng.uniform(-.6, .6), rng.uniform(-.6, .6)) for _ in range(2)]
                       for _ in range(2)])
         for refs in ((50.0, 50.0), (75.0, 50.0), (20.0, 120.0)):
-            n = rng.choice([25.0, 75.0, 100.0])
-            assert np.allclose(renormalised(s, refs, n), via_impedance(s, refs, n),
+            news = (rng.choice([25.0, 75.0, 100.0]),) * 2
+            news = news if rng.random() < 0.5 else (news[0], rng.choice([50.0, 200.0]))
+            assert np.allclose(renormalised(s, refs, news), via_impedance(s, refs, news),
                                rtol=0, atol=1e-12), "per-port form disagrees"
 
 
@@ -190,7 +204,9 @@ def file_text(row, s_lines, noise_lines, with_noise):
 
 
 def one_case(rng, row, tool, folder):
-    fmt, n, version_2 = row["fmt"], float(row["n"]), row["version"] == 2
+    fmt, version_2 = row["fmt"], row["version"] == 2
+    news = tuple(float(v) for v in row.get("to", (row.get("n"),) * 2))
+    n, per_port = news[0], "to" in row
     ref_values = [float(v) for v in row["ref"].split()[1 if not version_2 else 0:]] or [50.0]
     refs = ref_values * 2 if len(ref_values) == 1 else ref_values
     forward, reverse, truth = [], [], []
@@ -220,7 +236,8 @@ def one_case(rng, row, tool, folder):
         with open(os.path.join(folder, "r.s2p"), "w") as out:
             out.write(file_text(row, reverse, [noise_line(rng, f, False) for f in row["noise"]],
                                 True))
-    arguments = ["f", "r" if two else "f", "out", f"{n:g}"]
+    arguments = ["--to", ",".join(f"{v:g}" for v in news), "f.s2p", "out.s2p"] if per_port \
+        else ["f", "r" if two else "f", "out", f"{n:g}"]
     status = subprocess.run([tool] + arguments, cwd=folder, stdin=subprocess.DEVNULL).returncode
     path = os.path.join(folder, "out.s2p")
     if status not in row.get("status", (0,)):
@@ -237,7 +254,12 @@ def one_case(rng, row, tool, folder):
     text = open(path, "rb").read().decode("ascii", "replace")
     if not text.endswith("\r\n") or text.count("\n") != text.count("\r\n"):
         problems.append("lines do not all end in CR LF")
-    data = [x.split() for x in text.splitlines() if x.strip() and not x.startswith("#")]
+    data = [x.split() for x in text.splitlines() if x.strip() and x[0] not in "#["]
+    if per_port and [x for x in text.splitlines() if x.startswith("[")] != \
+            ["[Version] 2.0", "[Number of Ports] 2", "[Two-Port Data Order] 21_12",
+             f"[Number of Frequencies] {len(truth)}", f"[Number of Noise Frequencies] {kept}",
+             f"[Reference] {news[0]:g} {news[1]:g}", "[Network Data]", "[Noise Data]", "[End]"]:
+        problems.append("not the Touchstone 2.0 keywords of a two-port with noise")
     option = [x for x in text.splitlines() if x.startswith("#")]
     option_tokens = option[0].split() if option else []
     if "R" not in option_tokens or \
@@ -249,7 +271,7 @@ def one_case(rng, row, tool, folder):
                            f" {len(truth)} of 9 then {kept} of 5"], arguments
     if [x[0] for x in s_rows] != row["s"]:
         problems.append(f"S frequency tokens {[x[0] for x in s_rows]}, expected {row['s']}")
-    expected_s = np.array([renormalised(s, refs, n) for s in truth])
+    expected_s = np.array([renormalised(s, refs, news) for s in truth])
     got = np.array([matrix_of(x[1:], fmt) for x in s_rows])
     worst = np.max(np.abs(got - expected_s) / np.maximum(1.0, np.abs(expected_s)))
     if not worst <= TOLERANCE:
@@ -258,6 +280,8 @@ def one_case(rng, row, tool, folder):
     # The noise lines, always magnitude and angle, against the expected ones line by line.
     inputs = [(x.split()[0], [float(v) for v in x.split()[1:]]) for x in noise[:kept]]
     expected = [expected_noise(v, refs[0], n, version_2) for _, v in inputs]
+    if per_port:  # written in ohms
+        expected = [(fmin, g, rn * n) for fmin, g, rn in expected]
     if len(noise_rows) != kept:
         problems.append(f"{len(noise_rows)} noise lines, expected {kept}")
     elif [x[0] for x in noise_rows] != [f for f, _ in inputs]:
@@ -276,12 +300,12 @@ def one_case(rng, row, tool, folder):
     for (_, v), got in zip(inputs, printed):
         for zs in SOURCES:
             before = figure_from_gamma(*point(v, refs[0], version_2), refs[0], zs)
-            after = figure_from_gamma(*point(got, n), n, zs)
+            after = figure_from_gamma(*point(got, n, per_port), n, zs)
             if abs(after - before) > INVARIANCE * before:
                 problems.append(f"F({zs}) {before:.9g} before, {after:.9g} after")
 
     # scikit-rf finds a version 1 noise block only by a frequency drop.
-    if not kept or float(row["noise"][0]) < float(row["s"][-1]):
+    if not per_port and (not kept or float(row["noise"][0]) < float(row["s"][-1])):
         problems += read_back(path, row, n, expected_s, expected, inputs)
 
     # Back to z_old, the input's own noise block to the printed precision.
