@@ -520,6 +520,8 @@ TEST(RenormaliseNPort, ReusesItsStorage) {
         "after an 8-port");
 }
 
+// The rule for one value is the two-port one, tested there; here it must meet each port with
+// that port's own new reference.
 TEST(NPortReferencesUsable, AppliesTheTwoPortRulePortByPort) {
     struct Case {
         Complex z;
@@ -527,11 +529,10 @@ TEST(NPortReferencesUsable, AppliesTheTwoPortRulePortByPort) {
     };
     const double inf = INFINITY;
     const Case cases[] = {
-        {{50, 0}, true, true, true},      {{49.7, -0.1}, true, true, true},
-        {{0, 29}, true, false, false},    {{-5, 3}, true, false, false},
-        {{0, 0}, false, false, false},    {{inf, 0}, false, false, false},
-        {{50, NAN}, false, false, false}, {{-200, 0}, false, false, false},  // Z = -n at that port
-        {{-60, 0}, true, false, false},                                      // -n elsewhere only
+        {{50, 0}, true, true, true},
+        {{0, 29}, true, false, false},
+        {{-200, 0}, false, false, false},  // Z = -n at that port
+        {{-60, 0}, true, false, false},    // -n elsewhere only
     };
     for (const Case& c : cases) {
         for (std::size_t at = 0; at < 3; ++at) {

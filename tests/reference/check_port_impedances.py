@@ -19,47 +19,26 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from reference_support import np, pair_text, pair_value, run_cases, skrf  # noqa: E402
+from reference_support import (WAVES, np, pair_text, pair_value, run_cases, skrf,  # noqa: E402
+                               voltages_currents, wave_rows)
 
 TOLERANCE = 5e-8  # on each complex S-parameter, relative to max(1, |S|)
 PRINTED = 6e-10   # nine printed decimals, plus the arithmetic's own rounding
 FORMATS = ["RI", "MA", "DB"]
-WAVES = ["traveling", "power", "pseudo"]
 
 # ------------------------------------------------------------------ the mathematics
 
 
-def wave_rows(z, waves):
-    """The port's (a, b) = M (V, I), written straight from each definition."""
-    z = complex(z)
-    if waves == "traveling":
-        k = 1 / (2 * np.sqrt(z))  # principal root
-        return np.array([[k, k * z], [k, -k * z]])
-    if waves == "power":
-        k = 1 / (2 * math.sqrt(z.real))
-        return np.array([[k, k * z], [k, -k * z.conjugate()]])
-    k = math.sqrt(z.real) / (2 * abs(z))  # pseudo-waves
-    return np.array([[k, k * z], [k, -k * z]])
-
-
-def port_voltages_currents(s, z, waves):
-    """V = Mv a and I = Mi a for incident waves a, with b = S a, at references z."""
-    v_a, v_b, i_a, i_b = (np.zeros(2, complex) for _ in range(4))
-    for p in range(2):
-        (v_a[p], v_b[p]), (i_a[p], i_b[p]) = np.linalg.inv(wave_rows(z[p], waves))
-    return np.diag(v_a) + np.diag(v_b) @ s, np.diag(i_a) + np.diag(i_b) @ s
-
-
 def by_waves(s, z, n, waves):
     """S' for n at both ports: new waves from V and I; never inverts I - S, so a thru is fine."""
-    v, i = port_voltages_currents(s, z, waves)
+    v, i = voltages_currents(s, z, waves)
     new = wave_rows(n, waves)
     return (new[1, 0] * v + new[1, 1] * i) @ np.linalg.inv(new[0, 0] * v + new[0, 1] * i)
 
 
 def by_impedance_matrix(s, z, n, waves):
     """S' through Z = V I^-1; None where Z does not exist (I singular, as for a thru)."""
-    v, i = port_voltages_currents(s, z, waves)
+    v, i = voltages_currents(s, z, waves)
     if np.linalg.cond(i) > 1e10:
         return None
     zm, eye, new = v @ np.linalg.inv(i), np.eye(2), wave_rows(n, waves)
