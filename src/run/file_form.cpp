@@ -1,7 +1,9 @@
 #include "run/file_form.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "run/driver.hpp"
 #include "run/nport_run.hpp"
 #include "support/file_identity.hpp"
+#include "support/removed_on_interrupt.hpp"
 #include "support/text.hpp"
 #include "touchstone/nport_output.hpp"
 #include "touchstone/nport_reader.hpp"
@@ -59,6 +62,31 @@ Failure check_output(const Job& job, const std::vector<FileIdentity>& inputs,
         if (output.same_as(input)) return output_failure(Cause::output_reaches_input);
     }
     if (is_folder(job.output)) return output_failure(Cause::cannot_create_output, EISDIR);
+    return {};
+}
+
+// What replacing an existing output must keep. A link goes on naming its file, which is the one
+// replaced; that file's permissions carry over; and a file the user may not write is refused,
+// as the four-argument form refuses it, rather than replaced behind the user's back.
+struct OutputPlace {
+    std::string path;
+    std::optional<std::filesystem::perms> permissions;
+};
+
+Failure place_of_output(const std::string& output, OutputPlace& place) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    place.path = output;
+    if (fs::is_symlink(output, error)) {
+        const fs::path target = fs::canonical(output, error);
+        if (!error) place.path = target.string();
+    }
+    const fs::file_status status = fs::status(place.path, error);
+    if (error || !fs::is_regular_file(status)) return {};
+    std::FILE* probe = std::fopen(place.path.c_str(), "ab");  // appends nothing; tests the right
+    if (probe == nullptr) return output_failure(Cause::cannot_create_output, errno);
+    std::fclose(probe);
+    place.permissions = status.permissions();
     return {};
 }
 
@@ -175,11 +203,16 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
     }
     const bool version_2 = new_references_differ(files.to) ||
                            (!job.to_stdout && names_version_2_file(job.output));
-    const std::string part = job.to_stdout ? std::string() : part_name(job.output);
+    OutputPlace place;
+    if (Failure failure = job.to_stdout ? Failure{} : place_of_output(job.output, place)) {
+        return failure;
+    }
+    const std::string part = job.to_stdout ? std::string() : part_name(place.path);
     const std::string spool = !version_2 ? std::string()
                               : job.to_stdout ? part_name((std::filesystem::temp_directory_path() /
                                                            "tavrin").string())
-                                              : part_name(job.output);
+                                              : part_name(place.path);
+    const RemovedOnInterrupt part_guard(part), spool_guard(spool);
     // The conversion writes to slots.output: the final output, or for version 2 the spool.
     OutputSlot version_2_output;
     OutputSlot& output = version_2 ? version_2_output : slots.output;
@@ -209,8 +242,12 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
     std::error_code error;
     if (version_2) std::filesystem::remove(spool, error);
     if (job.to_stdout) return failure;
+    if (!failure && place.permissions) {
+        std::filesystem::permissions(part, *place.permissions, error);
+        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    }
     if (!failure) {
-        std::filesystem::rename(part, job.output, error);
+        std::filesystem::rename(part, place.path, error);
         if (error) failure = output_failure(Cause::cannot_move_output, error.value());
     }
     if (failure) std::filesystem::remove(part, error);

@@ -356,6 +356,10 @@ TEST_F(AsUnprivilegedUser, AReadOnlyOutputIsNeitherEmptiedNorWritten) {
                                      std::filesystem::perms::others_read);
     EXPECT_EQ(run({"a", "a", "r", "50"}), 1);
     EXPECT_EQ(dir_.read("r.s2p"), "keep\n");
+    // The file form writes beside the output and moves it into place, which the folder allows:
+    // the file's own permission must still hold it back.
+    EXPECT_EQ(run({"--to", "50", "a.s2p", "r.s2p"}), 1);
+    EXPECT_EQ(dir_.read("r.s2p"), "keep\n");
     EXPECT_EQ(dir_.read("a.s2p"), good_file);
 }
 
