@@ -145,6 +145,9 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::new_reference_count:
             return "--to " + f.subject + ": give one impedance, or one for each of the " +
                    f.other + " ports";
+        case Cause::output_written_before:
+            return at + "an earlier input of this run was written to this name; it would be "
+                        "overwritten";
         case Cause::cannot_move_output:
             return "cannot move the finished output to " + file + system_reason(f.system_error);
         case Cause::read_failed:

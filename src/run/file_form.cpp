@@ -1,5 +1,6 @@
 #include "run/file_form.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -287,6 +288,8 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
     const FileForm& files = command.files;
     std::vector<FileIdentity> inputs;
     for (const std::string& name : files.inputs) inputs.push_back(identity_of_path(name));
+    // Two inputs of one name under --out-dir would meet at one output: the first one stays.
+    std::vector<FileIdentity> written;
     int status = 0;
     for (const std::string& name : files.inputs) {
         Job job;
@@ -302,8 +305,14 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
             failure.subject = "standard input";
         } else if (files.out_dir && !is_folder(*files.out_dir)) {
             failure = output_failure(Cause::cannot_create_output, ENOENT);
+        } else if (const FileIdentity output = identity_of_path(job.output);
+                   std::any_of(written.begin(), written.end(), [&](const FileIdentity& earlier) {
+                       return output.same_as(earlier);
+                   })) {
+            failure = output_failure(Cause::output_written_before);
         } else {
             failure = run_job(job, files, command.options, inputs, report);
+            if (!failure && !job.to_stdout) written.push_back(identity_of_path(job.output));
         }
         if (failure) status = 1;
         if (!command.options.verbose) continue;

@@ -50,6 +50,7 @@ enum class Cause {
     frequency_count_differs, // '[Number of Frequencies]' against the records read
     network_singular,        // I - Gamma S cannot be solved for a record
     new_reference_count,     // --to with neither one value nor one per port
+    output_written_before,   // an earlier input of the run was written to this output
     // The system.
     read_failed,
     write_failed,

@@ -143,16 +143,23 @@ TEST(FileForm, OutDirConvertsEveryInputItCanAndTellsOfTheOthers) {
     dir.write("in/good.s3p", three_port);
     dir.write("in/bad.s3p", three_port.substr(0, three_port.size() - 4));
     dir.write("in/also.s1p", "# GHz S RI R 50\n1 0 0\n");
-    const auto result = run_tool(
-        dir, {"-v", "--to", "75", "--out-dir", "out", "in/good.s3p", "in/bad.s3p", "in/also.s1p"});
+    // Of the same name in another folder: it must not replace what the first one wrote.
+    std::filesystem::create_directory(dir.path() / "in2");
+    dir.write("in2/also.s1p", "# GHz S RI R 50\n1 0.5 0\n");
+    const auto result = run_tool(dir, {"-v", "--to", "75", "--out-dir", "out", "in/good.s3p",
+                                       "in/bad.s3p", "in/also.s1p", "in2/also.s1p"});
     EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.printed.find("an earlier input of this run"), std::string::npos);
+    // A matched 50-ohm load seen from 75 ohms: (50 - 75) / (50 + 75).
+    EXPECT_EQ(dir.read("out/also.s1p"),
+              crlf_lines({"# GHZ S RI R 75", "1 -0.200000000  0.000000000"}));
     // The folder and the name joined by the system's separator ('out\\good.s3p' on Windows).
     EXPECT_NE(result.printed.find("good.s3p: 2 S-parameter records of 3 ports"), std::string::npos)
         << result.printed;
     EXPECT_NE(result.printed.find("in/bad.s3p"), std::string::npos) << result.printed;
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in", "in/also.s1p", "in/bad.s3p",
-                                                       "in/good.s3p", "out", "out/also.s1p",
-                                                       "out/good.s3p"}));
+                                                       "in/good.s3p", "in2", "in2/also.s1p",
+                                                       "out", "out/also.s1p", "out/good.s3p"}));
     ASSERT_EQ(run_tool(dir, {"--to", "75", "in/good.s3p", "single.s3p"}).status, 0);
     EXPECT_EQ(dir.read("out/good.s3p"), dir.read("single.s3p"));
 }
