@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 namespace tavrin {
@@ -12,7 +13,8 @@ namespace {
 
 constexpr int slot_count = 2;
 constexpr std::size_t longest_name = 4096;
-constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// SIGPIPE too: standard output closed early ends a run whose Touchstone 2.0 body is spooled.
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 // Written by the converting thread before the slot is marked live; read by the handler.
 char names[slot_count][longest_name];
