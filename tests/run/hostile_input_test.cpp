@@ -282,7 +282,8 @@ protected:
 
     // Runs the tool in the folder, as 'nobody' when the tests run as root.
     int run(const std::vector<std::string>& arguments) {
-        std::vector<std::string> command = test::tool_command();
+        const std::vector<std::string> tool = test::tool_command();
+        std::vector<std::string> command = tool;
         command.insert(command.end(), arguments.begin(), arguments.end());
         const pid_t child = ::fork();
         if (child == 0) {
@@ -294,6 +295,13 @@ protected:
             if (drop_ && (::setgroups(0, nullptr) != 0 || ::setgid(gid_) != 0 ||
                           ::setuid(uid_) != 0)) {
                 ::_exit(126);
+            }
+            // A tool in a folder the user cannot enter cannot be run, also when an emulator
+            // would be the one to read it (and then exit with a status of its own).
+            for (const std::string& path : tool) {
+                if (path.find('/') != std::string::npos && ::access(path.c_str(), R_OK) != 0) {
+                    ::_exit(126);
+                }
             }
             std::vector<char*> argv;
             for (std::string& word : command) argv.push_back(word.data());
