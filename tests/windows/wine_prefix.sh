@@ -16,9 +16,12 @@ wine_cleanup() {
 trap wine_cleanup EXIT
 # Sets up the prefix, then keeps one server running. The set-up goes on in background programs
 # that outlive the first one; waiting for the server to exit with them keeps them from
-# disturbing the programs under test.
+# disturbing the programs under test. The first program of the new server starts Wine's
+# services, which keep its standard streams open: that program reads and writes nothing, so
+# a later "$(wine ...)" is not left waiting for the end of a pipe the services hold.
 wine_start() {
   "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
   timeout 300 "$wineserver_cmd" -w >/dev/null 2>&1 || true
   "$wineserver_cmd" -p >/dev/null 2>&1 || true
+  "$wine_loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
