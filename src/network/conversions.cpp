@@ -42,8 +42,8 @@ void convert_to_ri(Complex& pair, DataFormat format) {
         magnitude = power_of_ten_for(exponent);
     }
     // The angle in radians stays Extended: it is never rounded before sine and cosine.
-    const Extended angle = (static_cast<Extended>(short_pi) * pair.im) /
-                              static_cast<Extended>(half_turn_degrees);
+    const Extended angle =
+        (static_cast<Extended>(short_pi) * pair.im) / static_cast<Extended>(half_turn_degrees);
     const Extended m = magnitude;
     // Our own sine and cosine, correctly rounded to Extended, on every platform: MinGW-w64's
     // are thousands of units off near right angles (x87 fsincos), glibc's 1 unit in 2.5%.
@@ -68,8 +68,8 @@ void convert_from_ri(Complex& pair, DataFormat format) {
 }
 
 WideComplex polar_to_wide(double magnitude, double degrees) {
-    const Extended angle = (static_cast<Extended>(short_pi) * degrees) /
-                              static_cast<Extended>(half_turn_degrees);
+    const Extended angle =
+        (static_cast<Extended>(short_pi) * degrees) / static_cast<Extended>(half_turn_degrees);
     const Extended m = magnitude;
     const SineCosine turn = extended_sincos(angle);
     return {m * turn.cosine, turn.sine * m};

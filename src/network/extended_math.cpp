@@ -58,7 +58,7 @@ Pair two_product(Extended a, Extended b) {
     return {p, (((x.hi * y.hi - p) + x.hi * y.lo) + x.lo * y.hi) + x.lo * y.lo};
 }
 
-// Adding this rounds a Extended below 2^62 in size to a whole number, which the low bits of
+// Adding this rounds an extended value below 2^62 in size to a whole number, which the low bits of
 // the sum's significand then hold (two's complement): no conversion to an integer type, which
 // on x87 means switching the rounding mode twice.
 constexpr Extended round_shift = TAVRIN_EXTENDED_CONSTANT(0x1.8p63);
@@ -211,9 +211,14 @@ constexpr SinCosEntry sin_cos_table[52] = {
 
 // The Taylor coefficients of sin d - d and cos d - 1; |d| <= 1/128 leaves a truncation error
 // below 2^-90 of the result.
-TAVRIN_EXTENDED_CONSTEXPR Extended sin_3 = -Extended(1.0) / 6, sin_5 = Extended(1.0) / 120, sin_7 = -Extended(1.0) / 5040,
-                      sin_9 = Extended(1.0) / 362880;
-TAVRIN_EXTENDED_CONSTEXPR Extended cos_2 = -Extended(0.5), cos_4 = Extended(1.0) / 24, cos_6 = -Extended(1.0) / 720, cos_8 = Extended(1.0) / 40320;
+TAVRIN_EXTENDED_CONSTEXPR Extended sin_3 = -Extended(1.0) / 6, sin_5 = Extended(1.0) / 120,
+                                   sin_7 = -Extended(1.0) / 5040, sin_9 = Extended(1.0) / 362880;
+TAVRIN_EXTENDED_CONSTEXPR Extended cos_2 = -Extended(0.5), cos_4 = Extended(1.0) / 24,
+                                   cos_6 = -Extended(1.0) / 720, cos_8 = Extended(1.0) / 40320;
+// Table steps, exact. Named once: with the software type a quotient written in place would be
+// a division at every call.
+TAVRIN_EXTENDED_CONSTEXPR Extended sixty_fourth = Extended(1.0) / 64;
+TAVRIN_EXTENDED_CONSTEXPR Extended thirty_second = Extended(1.0) / 32;
 
 // a = k pi/2 + r, with r = hi + lo, |r| <= pi/4 (a hair more where k was rounded), k mod 4.
 struct Reduced {
@@ -307,7 +312,7 @@ std::uint32_t two_over_pi_at(int p) {
     return {r, quadrant & 3};
 }
 
-// The table's entries as doubles, which load far faster than Extendeds: the Veltkamp halves
+// The table's entries as doubles, which load far faster than extended values: the Veltkamp halves
 // of the leading sine and cosine (32 bits each), and each trailing part as a double and the
 // few bits the double misses. Every entry is the exact sum of its doubles.
 struct SplitEntry {
@@ -368,7 +373,7 @@ static_assert(split_table_is_exact());
     return loaded(head) + loaded(tail);
 }
 
-// A Extended constant as a double and the bits the double misses.
+// An extended constant as a double and the bits the double misses.
 struct DoublePair {
     double head, tail;
 };
@@ -383,10 +388,13 @@ TAVRIN_EXTENDED_CONSTEXPR_FUNCTION DoublePair double_pair(Extended x) {
 }
 
 // The Taylor coefficients above, loaded the same way.
-TAVRIN_EXTENDED_CONSTEXPR DoublePair sin_3_pair = double_pair(sin_3), sin_5_pair = double_pair(sin_5),
-                     sin_7_pair = double_pair(sin_7), sin_9_pair = double_pair(sin_9),
-                     cos_4_pair = double_pair(cos_4), cos_6_pair = double_pair(cos_6),
-                     cos_8_pair = double_pair(cos_8);
+TAVRIN_EXTENDED_CONSTEXPR DoublePair sin_3_pair = double_pair(sin_3),
+                                     sin_5_pair = double_pair(sin_5),
+                                     sin_7_pair = double_pair(sin_7),
+                                     sin_9_pair = double_pair(sin_9),
+                                     cos_4_pair = double_pair(cos_4),
+                                     cos_6_pair = double_pair(cos_6),
+                                     cos_8_pair = double_pair(cos_8);
 #if !defined(TAVRIN_SOFT_EXTENDED)
 static_assert(static_cast<Extended>(sin_3_pair.head) + sin_3_pair.tail == sin_3 &&
               static_cast<Extended>(sin_5_pair.head) + sin_5_pair.tail == sin_5 &&
@@ -416,7 +424,7 @@ static_assert(static_cast<Extended>(sin_3_pair.head) + sin_3_pair.tail == sin_3 
     const auto cos_hi = [&t] { return exact_sum(t.cos_upper, t.cos_lower); };
     const auto sin_lo = [&t] { return exact_sum(t.sin_lo_head, t.sin_lo_tail); };
     const auto cos_lo = [&t] { return exact_sum(t.cos_lo_head, t.cos_lo_tail); };
-    const Extended d_exact = r_hi - j_value * (Extended(1.0) / 64);  // exact
+    const Extended d_exact = r_hi - j_value * sixty_fourth;  // exact
     const Extended d = d_exact + r_lo;
     const Extended z = d * d;
     const Extended sin_d_tail =
@@ -462,6 +470,10 @@ constexpr Extended log2_10_hi = TAVRIN_EXTENDED_CONSTANT(0xd.49a784bcd1b8afep-2)
 constexpr Extended log2_10_lo = TAVRIN_EXTENDED_CONSTANT(0x9.257edfe9b5fb69ap-67);
 constexpr Extended ln2_hi = TAVRIN_EXTENDED_CONSTANT(0xb.17217f7d1cf79acp-4);
 constexpr Extended ln2_lo = -TAVRIN_EXTENDED_CONSTANT(0xd.871319ff0342543p-70);
+// 1/k! for the series of e^g below.
+TAVRIN_EXTENDED_CONSTEXPR Extended exp_3 = Extended(1.0) / 6, exp_4 = Extended(1.0) / 24,
+                                   exp_5 = Extended(1.0) / 120, exp_6 = Extended(1.0) / 720,
+                                   exp_7 = Extended(1.0) / 5040, exp_8 = Extended(1.0) / 40320;
 
 // 2^(j/32) to 128 bits, j = 0 .. 31.
 constexpr Pair exp2_table[32] = {
@@ -565,7 +577,7 @@ double power_of_ten(double x) {
         static_cast<std::int64_t>(significand_of(shifted) - significand_of(round_shift));
     const auto j = static_cast<int>(n_bits & 31);
     const auto m = static_cast<int>((n_bits - j) / 32);
-    const Pair f = two_sum(y.hi - n * (Extended(1.0) / 32), y.lo);  // the subtraction is exact
+    const Pair f = two_sum(y.hi - n * thirty_second, y.lo);  // the subtraction is exact
     const Pair g_product = two_product(f.hi, ln2_hi);
     const Pair g = fast_two_sum(g_product.hi, g_product.lo + (f.hi * ln2_lo + f.lo * ln2_hi));
     // e^g - 1 = g + g^2/2 + (g^3/6 + ... + g^9/9!): the first two terms exact, the rest is
@@ -574,10 +586,9 @@ double power_of_ten(double x) {
     const Extended gh = g.hi;
     const Extended rest =
         gh * square.hi *
-        (Extended(1.0) / 6 +
-         gh * (Extended(1.0) / 24 +
-               gh * (Extended(1.0) / 120 +
-                     gh * (Extended(1.0) / 720 + gh * (Extended(1.0) / 5040 + gh * (Extended(1.0) / 40320 + gh / 362880))))));
+        (exp_3 +
+         gh * (exp_4 +
+               gh * (exp_5 + gh * (exp_6 + gh * (exp_7 + gh * (exp_8 + gh / 362880))))));
     const Pair e = two_sum(gh, square.hi * Extended(0.5));
     const Extended e_lo = e.lo + g.lo + (square.lo * Extended(0.5) + gh * g.lo + rest);
     // 2^(j/32) (1 + e), then 2^m.

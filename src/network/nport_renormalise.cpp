@@ -97,7 +97,7 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
 // the dot-product (left-looking) order, which forms each element from the same products,
 // subtracted in the same order (m = 0, 1, ...), as eliminating row by row would: the same
 // values, but each sum is held in registers instead of being stored and reloaded at every step.
-// Every value stays a Extended; the only rounding to double is narrow() into result.
+// Every value stays in the extended type; the only rounding to double is narrow() into result.
 namespace {
 
 // x - sum over m in [0, count) of f[m] * v[m * stride], subtracted in order of m; terms whose

@@ -61,7 +61,8 @@ PortRenormalisation port_renormalisation(const PortImpedances& z, WaveDefinition
             c.scale[1][0] = c.scale[0][1];
             break;
         case WaveDefinition::pseudo: {
-            const Extended ratio = (modulus(z1) * square_root(z2.re)) / (modulus(z2) * square_root(z1.re));
+            const Extended ratio =
+                (modulus(z1) * square_root(z2.re)) / (modulus(z2) * square_root(z1.re));
             c.scale[0][1] = ratio * (z2 * over_sums);
             c.scale[1][0] = (Extended(1.0) / ratio) * (z1 * over_sums);
             break;

@@ -35,7 +35,9 @@ bool port_reference_usable(const Complex& z, WaveDefinition waves, double n);
 // exactly 0, one far from n exactly -1, and the network's zeros stay zeros.
 inline WideComplex port_reflection(const WideComplex& z, Extended n, const WideComplex& sum,
                                    const WideComplex& over_sum) {
-    if (z.im == Extended(0.0) && sum.im == Extended(0.0)) return {(n - z.re) / sum.re, Extended(0.0)};
+    if (z.im == Extended(0.0) && sum.im == Extended(0.0)) {
+        return {(n - z.re) / sum.re, Extended(0.0)};
+    }
     return WideComplex{n - z.re, -z.im} * over_sum;
 }
 

@@ -135,9 +135,8 @@ Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, dou
         // Rn itself does not depend on the reference: one rounding from what the file gives.
         const double rn_ohms = noise.resistance_in_ohms
                                    ? noise.parameters.resistance
-                                   : static_cast<double>(static_cast<Extended>(
-                                                             noise.parameters.resistance) *
-                                                         r1);
+                                   : static_cast<double>(
+                                         static_cast<Extended>(noise.parameters.resistance) * r1);
         renormalise_noise(noise.parameters, r1, z_new, noise.resistance_in_ohms);
         if (version_2) noise.parameters.resistance = rn_ohms;
         write_noise_record(output, pictures, noise.frequency_text, noise.parameters);
