@@ -244,6 +244,14 @@ std::string_view RecordReader::find_record() {
         std::string_view rest(ahead_);
         const double frequency = pop_number(rest);
         const std::size_t numbers_at = ahead_.size() - rest.size();
+        if (rest.empty() && (frequency > last_frequency_ || is_decimal_number(ahead_))) {
+            // A frequency with nothing after it is a record cut short wherever it stands: taken
+            // as the end of the data, it would drop every record after it without a word.
+            problem_ = failure_of(Cause::record_short, FileRole::none, ahead_line_number_, ahead_);
+            problem_.other.assign(1, '0');  // numbers after it
+            has_ahead_ = false;
+            return {};
+        }
         if (frequency == last_frequency_) {
             const std::string_view token = std::string_view(ahead_).substr(0, ahead_.find(' '));
             const bool zero_written = is_decimal_number(token);
@@ -279,22 +287,31 @@ std::string_view RecordReader::deliver(double frequency, std::size_t numbers_at)
     record_.swap(ahead_);
     has_ahead_ = false;
     record_line_number_ = ahead_line_number_;
-    const std::string_view line(record_);
-    const std::size_t blank = line.find(' ');
-    frequency_text_ = blank == std::string_view::npos ? std::string_view{} : line.substr(0, blank);
-    numbers_ = line.substr(numbers_at);
-    if (numbers_.empty()) {
-        // A line holding only a frequency ends the data.
-        end_ = DataEnd::elsewhere;
-        return {};
-    }
     impedances_given_ = false;
     matrix_row_possible_ = false;
     after_dropped_line_ = false;
     read_ahead();  // the comments after the record, up to the next line
+    if (continues_on_next_line(numbers_at)) {
+        // Some exporters write S11 S21 after the frequency and S12 S22 on the line after it.
+        record_ += ' ';
+        record_ += ahead_;
+        has_ahead_ = false;
+        read_ahead();
+    }
+    const std::string_view line(record_);
+    frequency_text_ = line.substr(0, line.find(' '));
+    numbers_ = line.substr(numbers_at);
     check_port_impedances();
     if (problem_) return {};
     return numbers_;
+}
+
+// A line of a frequency and four numbers, then one of exactly four tokens, is one record over
+// two lines: no other reading of such a second line holds, since four tokens cannot be a
+// two-port line of their own, nor a noise line, which has five.
+bool RecordReader::continues_on_next_line(std::size_t numbers_at) const {
+    return has_ahead_ && count_tokens(std::string_view(record_).substr(numbers_at)) == 4 &&
+           count_tokens(ahead_) == 4 && !is_keyword_line(ahead_);
 }
 
 void RecordReader::check_port_impedances() {

@@ -129,8 +129,9 @@ public:
     bool read_header(FileHeader& header);
 
     // The numbers after the frequency of the next record, or the empty text when there is
-    // none: end of file, a drop in frequency, a keyword line, a line holding only a frequency,
-    // the start of a noise block, or a problem() with the record's port impedances. The view
+    // none: end of file, a drop in frequency, a keyword line, the start of a noise block, or a
+    // problem(): a line holding only a frequency, or the record's port impedances. A record may
+    // stand on two lines: the frequency with S11 and S21, then S12 and S22 alone. The view
     // lives until the next call.
     std::string_view next_data_record();
 
@@ -175,6 +176,7 @@ private:
     void read_keyword_lines(FileKeywords& keywords);
     std::string_view find_record();
     std::string_view deliver(double frequency, std::size_t numbers_at);
+    bool continues_on_next_line(std::size_t numbers_at) const;
     void check_port_impedances();
     void gather_impedance_numbers(std::string_view text);
     void take_gathered_impedances();

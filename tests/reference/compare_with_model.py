@@ -94,6 +94,8 @@ def sheet_frequencies(rng, count):
 
 def data_lines(rng, fmt, tokens, pairs, whole=False):
     lines = []
+    # Now and then an exporter that writes S12 and S22 on a line of their own.
+    split = pairs == 4 and rng.random() < 0.15
     for token in tokens:
         values = []
         for _ in range(pairs):
@@ -103,7 +105,13 @@ def data_lines(rng, fmt, tokens, pairs, whole=False):
             # Mostly the legal short line (S11 and S21); now and then one cut anywhere.
             values = values[:4] if rng.random() < 0.85 else values[: rng.randint(0, len(values))]
         separator = rng.choice([" ", "  ", "\t", " \t "])
-        line = token + separator + separator.join(values)
+        if split and len(values) == 8:
+            lines.append(token + separator + separator.join(values[:4]))
+            if rng.random() < 0.2:
+                lines.append(rng.choice(["", "! S12 S22 next"]))
+            line = rng.choice(["", " ", "\t"]) + separator.join(values[4:])
+        else:
+            line = token + separator + separator.join(values)
         if rng.random() < 0.1:
             line += " ! comment, with commas"
         lines.append(line)

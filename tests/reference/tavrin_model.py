@@ -201,6 +201,7 @@ class Reader:
         self.frequency_text = ""
         self.last_tokens = 0
         self.ended = False
+        self.broken = False  # a frequency with no numbers after it: a record cut short
         # ("normalised", first noise line) after a drop or a four-number repeat,
         # ("ohms", None) after [Noise Data]; None when the data ended any other way.
         self.noise = None
@@ -214,8 +215,18 @@ class Reader:
     def record(self, f, rest):
         self.last = f
         self.started = True
-        self.last_tokens = len(tokens_of(rest))
         self.lines.watching = False
+        # S11 S21 after the frequency and S12 S22 alone on the next line are one record.
+        if len(tokens_of(rest)) == 4:
+            for i, raw in enumerate(self.lines):
+                after = clean_line(raw)
+                if not after:
+                    continue
+                if not after.startswith("[") and len(tokens_of(after)) == 4:
+                    del self.lines[: i + 1]
+                    rest = rest + " " + after
+                break
+        self.last_tokens = len(tokens_of(rest))
         return rest
 
     def read(self):
@@ -231,6 +242,9 @@ class Reader:
             blank = line.find(" ")
             self.frequency_text = "" if blank < 0 else line[:blank]
             f, rest = pop_number(line)
+            if not rest and (f > self.last or SINGLE_DECIMAL.match(line)):
+                self.broken = True
+                return ""
             if f == self.last:
                 zero_written = bool(SINGLE_DECIMAL.match(line if blank < 0 else line[:blank]))
                 if not self.started and zero_written:
@@ -618,6 +632,8 @@ def convert(forward, reverse, output, impedance):
     f_reader, r_reader = Reader(f.lines), Reader(r.lines)
     while True:
         rec = "" if f.no_data else f_reader.next_record()
+        if f_reader.broken:
+            return 1, False
         if not rec:
             break
         if truncated(rec):
@@ -643,7 +659,8 @@ def convert(forward, reverse, output, impedance):
             results = renormalise(*params, gamma)
         if fmt != RI:
             results = [from_ri(p, fmt) for p in results]
-        out.append(data_line(f_reader.frequency_text, results, fmt))
+        # In two-file mode the reverse line's token is the one written.
+        out.append(data_line((f_reader if single else r_reader).frequency_text, results, fmt))
     ohms = f_reader.noise is not None and f_reader.noise[0] == "ohms"
     for token, values in noise_lines(f_reader):
         numbers = renormalise_noise(values, z1, z_new, ohms)

@@ -2,6 +2,7 @@
 // from the rules by hand, and against the closed-form renormalisation otherwise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <sstream>
@@ -147,6 +148,71 @@ TEST(CompleteRun, TwoFileRunPairsRecordsByFrequencyOrRefuses) {
         EXPECT_EQ(run.status, 1) << reverse;
         EXPECT_EQ(run.output, "") << reverse;
     }
+}
+
+// Records of two frequencies, each as its eight numbers.
+struct Record {
+    std::string frequency;
+    std::string numbers[8];
+};
+
+// One line per record, or two as some exporters write them: the frequency with the first four
+// numbers, then the last four on a line of their own, with what comes between the two.
+std::string records_text(const std::vector<Record>& records, const std::string& between = {}) {
+    std::string text;
+    for (const Record& r : records) {
+        text += r.frequency;
+        for (int k = 0; k < 8; ++k) {
+            if (k == 4 && !between.empty()) text += "\n" + between;
+            text += " " + r.numbers[k];
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+TEST(CompleteRun, RecordsSplitOverTwoLinesGiveTheBytesOfOneLineEach) {
+    const std::vector<Record> records = {
+        {"1.0", {"0.1", "0.2", "0.9", "-0.1", "0.05", "0", "0.3", "-0.4"}},
+        {"2.0", {"0.2", "-30", "0.8", "45", "0.04", "170", "0.35", "-120"}},
+    };
+    // A forward file's S11 S21, then S12 S22; a reverse file's S22 S12, then S21 S11.
+    std::vector<Record> reverse = records;
+    for (Record& r : reverse) {
+        std::rotate(r.numbers, r.numbers + 4, r.numbers + 8);
+        std::swap(r.numbers[0], r.numbers[2]);
+        std::swap(r.numbers[1], r.numbers[3]);
+    }
+    const std::string noise = "1.0 0.5 0.3 20 0.2\n2.0 0.6 0.25 40 0.18\n";
+    for (const char* format : {"RI", "MA", "DB"}) {
+        const std::string option = std::string("# GHz S ") + format + " R 50\n";
+        for (const std::string between : {"", " ", "! S12 S22 follow\n\n\t"}) {
+            const std::string label = std::string(format) + " with '" + between + "' between";
+            const std::string single_one = option + records_text(records) + noise;
+            const Conversion one_line = convert(single_one, "", "75");
+            ASSERT_EQ(one_line.status, 0) << label;
+            ASSERT_EQ(output_lines(one_line.output).size(), 5u) << label;  // the noise kept
+            EXPECT_EQ(convert(option + records_text(records, between) + noise, "", "75").output,
+                      one_line.output)
+                << label;
+            const Conversion pair =
+                convert(option + records_text(records), option + records_text(reverse), "75");
+            ASSERT_EQ(pair.status, 0) << label;
+            EXPECT_EQ(convert(option + records_text(records, between),
+                              option + records_text(reverse, between), "75")
+                          .output,
+                      pair.output)
+                << label;
+        }
+    }
+    // A line of S11 and S21 before a line with a frequency stands alone: a symmetrical device.
+    EXPECT_EQ(convert("# GHz S RI R 50\n1 0.1 0.2 0.9 -0.1\n2 0.2 0.1 0.8 0 0.8 0 0.2 0.1\n", "",
+                      "75")
+                  .output,
+              convert("# GHz S RI R 50\n1 0.1 0.2 0.9 -0.1 0.9 -0.1 0.1 0.2\n"
+                      "2 0.2 0.1 0.8 0 0.8 0 0.2 0.1\n",
+                      "", "75")
+                  .output);
 }
 
 TEST(CompleteRun, ReadsTouchstoneTwoFilesAsTheyMeanIt) {

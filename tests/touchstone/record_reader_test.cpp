@@ -53,7 +53,6 @@ TEST(RecordReader, DeliversRecordsInRisingFrequencyOrder) {
         {"a drop ends the data: two sweeps", "1 a\n2 b\n1 c\n2 d\n", {"a", "b", ""}},
         {"a non-number is frequency 0: dropped at the start", "x 1\n1 a\n", {"a", ""}},
         {"a non-number ends data once a frequency passed", "1 a\nx 1\n2 b\n", {"a", ""}},
-        {"a line with only a frequency gives the empty text", "1 a\n2\n3 c\n", {"a", ""}},
         {"tabs, commas and CR LF line ends", "1,5\t0,25\r\n2,5 1\r\n", {"0.25", "1", ""}},
         {"noise section after the S data", "1 a b\n2 c d\n1 n1 n2\n", {"a b", "c d", ""}},
         {"a last line without terminator", "1 a\n2 b", {"a", "b", ""}},
