@@ -125,6 +125,10 @@ std::string wording(const Failure& f, const RunFileNames& names) {
             return at + f.subject + " ports, but " + f.other + " says otherwise";
         case Cause::count_not_usable:
             return at + "'" + f.subject + "': the count must be a whole number " + f.other;
+        case Cause::ports_beyond_memory:
+            return at + "'" + f.subject + "': one record of that many ports would not fit in "
+                        "memory (its matrix alone needs over 1 GiB); the port count must be " +
+                   f.other;
         case Cause::record_short:
             return at + "the record at frequency " + f.subject + " ends after " + f.other +
                    " numbers, before its S-parameters are complete";

@@ -91,6 +91,8 @@ public:
 
     void convert(Batch& batch, OutputSlot& output, PictureState& pictures) const {
         const NPortConversion& c = conversion_;
+        // Sized by the records read, never by the port count alone.
+        if (batch.count == 0) return;
         batch.result.resize(c.ports * c.ports);
         for (std::size_t i = 0; i < batch.count; ++i) {
             NPortRecord& record = batch.records[i];

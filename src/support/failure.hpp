@@ -43,6 +43,7 @@ enum class Cause {
     ports_unknown,           // no extension, '[Number of Ports]' or --ports gives the count
     ports_disagree,          // two of them give different counts
     count_not_usable,        // a port or frequency count that is no whole number in range
+    ports_beyond_memory,     // so many ports that one record could not be held
     record_short,            // a record ends before its numbers are complete
     record_long,             // a record holds more numbers than its port count allows
     number_malformed,        // a token among a record's numbers is not a number

@@ -226,10 +226,10 @@ void NPortReader::read_keyword(NPortHeader& header, long long line) {
     const std::string_view value = keyword_value(line_);
     switch (keyword_of(line_)) {
         case FileKeyword::number_of_ports: {
-            const std::optional<long long> ports = whole_count(value, 1.0, max_ports);
-            if (!ports) {
-                refuse(header, Cause::count_not_usable, line, line_,
-                       "from 1 to " + std::to_string(max_ports));
+            const std::optional<long long> ports = whole_count(value, 1.0, 9007199254740992.0);
+            if (!ports || *ports > max_ports) {
+                refuse(header, ports ? Cause::ports_beyond_memory : Cause::count_not_usable, line,
+                       line_, "from 1 to " + std::to_string(max_ports));
                 break;
             }
             if (header.ports != 0 && header.ports != *ports) {
@@ -349,7 +349,7 @@ void NPortReader::begin_records(int ports, NPortHeader& header) {
         return;
     }
     if (ports > max_ports) {
-        problem_ = failure_of(Cause::count_not_usable, FileRole::none, 0, std::to_string(ports));
+        problem_ = failure_of(Cause::ports_beyond_memory, FileRole::none, 0, std::to_string(ports));
         problem_.other = "from 1 to " + std::to_string(max_ports);
         phase_ = Phase::ended;
         return;

@@ -28,9 +28,11 @@
 
 namespace tavrin {
 
-// The most ports a file may have: a record of them is 2 x 10^8 numbers, and nothing sized per
-// port, allocated before any data is read, can then take much memory.
-constexpr int max_ports = 10000;
+// The most ports a file may have. Each record is solved as an N x N matrix of extended complex
+// numbers (32 bytes each); beyond 5792 ports that one matrix alone would pass 1 GiB, so such a
+// count is refused before any record is read. Nothing is sized by a stated count: buffers grow
+// with the numbers read.
+constexpr int max_ports = 5792;
 
 // Everything a file says before its first record.
 struct NPortHeader {

@@ -97,6 +97,9 @@ TEST(FileForm, RefusalsLeaveNoOutputAndAnExistingOneUntouched) {
         {"a lone frequency", "a.s2p", "# GHz S RI R 50\n1 0 0 0 0\n2\n3 0 0 0 0\n", {},
          "line 3: the record at frequency 2 ends after 0"},
         {"a lone last frequency", "a.s3p", three_port + "3\n", {}, "frequency 3 ends after 0"},
+        {"more ports than memory holds", "a.ts",
+         "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 5793\n[Network Data]\n1 0 0\n", {},
+         "line 3: '[Number of Ports] 5793': one record of that many ports would not fit"},
         {"three new references for four ports", "a.s4p", "# GHz S RI R 50\n", {"--to", "50,60,70"},
          "one for each of the 4 ports"},
         // Gamma = (25 - 50) / (25 + 50) = -1/3: I - Gamma S vanishes at S = -3.

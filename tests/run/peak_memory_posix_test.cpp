@@ -124,5 +124,24 @@ TEST(PeakMemory, DoesNotGrowWithTheNumberOfRecords) {
     }
 }
 
+TEST(PeakMemory, IsSetByTheNumbersAFileHoldsNotByTheCountsItStates) {
+    if (std::getenv("TAVRIN_TEST_RUNNER") != nullptr) {
+        GTEST_SKIP() << "the peak of a process under a runner is the runner's";
+    }
+    ScratchDir dir;
+    dir.write("small.s1p", "# GHz S RI R 50\n1 0.1 0.2\n");
+    const PeakRun small = run_measured(dir, {"--to", "75", "small.s1p", "small75.s1p"});
+    ASSERT_EQ(small.status, 0);
+    // 5792 ports is the most whose matrix fits in 1 GiB; a record of them would be 67 million
+    // numbers, and a claim of 10,000 is refused before any record is read.
+    for (const char* ports : {"5792", "10000"}) {
+        dir.write("claim.ts", std::string("[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] ") +
+                                  ports + "\n[Network Data]\n1 0.1 0.2\n");
+        const PeakRun claim = run_measured(dir, {"--to", "75", "claim.ts", "claim75.ts"});
+        EXPECT_EQ(claim.status, 1) << ports;
+        EXPECT_LE(claim.peak_kilobytes, small.peak_kilobytes + 20 * 1024) << ports;
+    }
+}
+
 }  // namespace
 }  // namespace tavrin
