@@ -129,6 +129,18 @@ long expected_records(std::string_view contents) {
         last_tokens = tokens;
         started = true;
         ++records;
+        if (tokens != 4) continue;
+        // S12 and S22 alone on the next line belong to this record.
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            std::string next = lines[j];
+            tavrin::clean_line(next);
+            if (next.empty()) continue;
+            if (next[0] != '[' && count_tokens(next) == 4) {
+                i = j;
+                last_tokens = 8;
+            }
+            break;
+        }
     }
     return records;
 }

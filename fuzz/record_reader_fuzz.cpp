@@ -65,6 +65,7 @@ struct NoiseRecord {
 struct Expected {
     std::vector<Record> records;
     std::vector<NoiseRecord> noise;
+    bool cut_short = false;  // the records end at a frequency with nothing after it
 };
 
 Expected expected_reading(const std::vector<std::string>& raw_lines) {
@@ -92,6 +93,10 @@ Expected expected_reading(const std::vector<std::string>& raw_lines) {
             blank == std::string::npos ? std::string() : line.substr(line.find_first_not_of(' ', blank));
         const double f = tavrin::parse_number(line);
         const bool zero_written = tavrin::is_decimal_number(token);
+        if (rest.empty() && (f > last || zero_written)) {
+            out.cut_short = true;
+            return out;
+        }
         if (f == last && !(!started && zero_written)) {
             if (started && f == 0.0 && !zero_written) {
                 ++i;
@@ -109,11 +114,13 @@ Expected expected_reading(const std::vector<std::string>& raw_lines) {
         }
         last = f;
         started = true;
-        if (rest.empty()) {
-            ++i;
-            break;
+        std::string numbers = rest;
+        // S11 S21 after the frequency, then S12 S22 alone: one record over two lines.
+        if (count_tokens(rest) == 4 && i + 1 < lines.size() && lines[i + 1][0] != '[' &&
+            count_tokens(lines[i + 1]) == 4) {
+            numbers += ' ' + lines[++i];
         }
-        out.records.push_back({rest, blank == std::string::npos ? std::string() : token, f});
+        out.records.push_back({numbers, token, f});
     }
     if (noise == nothing) return out;
     double last_noise = 0.0;
@@ -167,6 +174,16 @@ void check_section(std::string_view contents) {
     const tavrin::Failure& problem = reader.problem();
     if (!problem) {
         require(delivered == expected.records.size(), "without a problem every record comes");
+        require(!expected.cut_short, "a frequency alone is a problem");
+    } else if (problem.cause == tavrin::Cause::record_short) {
+        require(expected.cut_short, "only a frequency alone cuts the records short");
+        require(delivered == expected.records.size(), "every record before it comes");
+        require(problem.line >= 1 && problem.line <= static_cast<long long>(lines.size()),
+                "the problem names a line of the file");
+        std::string line = lines[static_cast<std::size_t>(problem.line - 1)];
+        tavrin::clean_line(line);
+        require(!line.empty() && line.find(' ') == std::string::npos,
+                "the line named holds one token", line);
     } else {
         // Only a port impedance comment, or its absence, can stop the records early.
         require(problem.cause == tavrin::Cause::port_impedance_missing ||
