@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -104,6 +105,43 @@ TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
         EXPECT_EQ(names_in(dir), (std::vector<std::string>{"in.s1p", output}));
         EXPECT_EQ(dir.read(output), "keep");
     }
+}
+
+// An archive too large for one command line: xargs starts tavrin on batches of files, two at a
+// time, and its own status 123 says that at least one of them ended with 1.
+TEST(FileFormArchive, XargsConvertsEveryFileAsARunOfItsOwnWould) {
+    if (test::tool_is_windows_build()) GTEST_SKIP() << "a POSIX shell pipeline";
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "meas" / "a");
+    fs::create_directories(dir.path() / "meas" / "b");
+    fs::create_directory(dir.path() / "conv");
+    std::vector<std::string> good;
+    for (int i = 0; i < 9; ++i) {
+        const std::string name = "load" + std::to_string(i) + ".s1p";
+        good.push_back(name);
+        dir.write(std::string("meas/") + (i % 2 != 0 ? "a/" : "b/") + name,
+                  "# MHz S RI R 50\n100 0." + std::to_string(i) + " 0\n200 0 -0." +
+                      std::to_string(i) + "\n");
+    }
+    dir.write("meas/a/broken.s1p", "# MHz S RI R 50\n100 0.5\n");
+    std::string tool;
+    for (const std::string& word : test::tool_command()) tool += "'" + word + "' ";
+    const std::string command = "cd '" + dir.path().string() +
+                                "' && find meas -name '*.s?p' -print0 | xargs -0 -n 3 -P 2 " +
+                                tool + "-v --to 75 --out-dir conv 2>said";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 123);
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        const std::string input = std::string("meas/") + (i % 2 != 0 ? "a/" : "b/") + good[i];
+        ASSERT_EQ(run_tool(dir, {"--to", "75", input, "alone.s1p"}).status, 0) << input;
+        EXPECT_EQ(dir.read("conv/" + good[i]), dir.read("alone.s1p")) << input;
+    }
+    // A matched load seen from 75 ohms reflects (50 - 75) / (50 + 75).
+    EXPECT_NE(dir.read("conv/load0.s1p").find("100 -0.200000000  0.000000000"), std::string::npos);
+    EXPECT_FALSE(dir.exists("conv/broken.s1p"));
+    EXPECT_NE(dir.read("said").find("meas/a/broken.s1p line 2"), std::string::npos)
+        << dir.read("said");
 }
 
 }  // namespace
