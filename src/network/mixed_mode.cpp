@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::size_t no_mode = std::numeric_limits<std::size_t>::max();
 
-bool is_pair(const Mode& mode) { return mode.kind != ModeKind::single_ended; }
+bool is_pair(const Mode& mode) {
+    return mode.kind != ModeKind::single_ended;
+}
 
 // Row `row` of the basis applied to the elements at at(0), at(1), ...: the one it names, or the
 // sum or difference of its two, unscaled.
@@ -39,9 +41,9 @@ ModeOrderCheck check_mode_order(const ModeOrder& order, std::size_t ports) {
                                                                               : single;
         // A port has one differential and one common mode, or is single-ended once and alone.
         const auto take = [&](std::size_t port) {
-            const bool free = named[port] == no_mode && single[port] == no_mode &&
-                              (is_pair(mode) ||
-                               (differential[port] == no_mode && common[port] == no_mode));
+            const bool free =
+                named[port] == no_mode && single[port] == no_mode &&
+                (is_pair(mode) || (differential[port] == no_mode && common[port] == no_mode));
             if (free) named[port] = i;
             return free;
         };
@@ -114,8 +116,8 @@ std::vector<double> mode_references(const ModeOrder& order,
 ModeBasis basis_to_modes(const ModeOrder& order) {
     ModeBasis basis;
     for (const Mode& mode : order) {
-        basis.rows.push_back({mode.positive, mode.negative, is_pair(mode),
-                              mode.kind == ModeKind::differential});
+        basis.rows.push_back(
+            {mode.positive, mode.negative, is_pair(mode), mode.kind == ModeKind::differential});
     }
     return basis;
 }

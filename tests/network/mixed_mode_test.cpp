@@ -19,9 +19,15 @@ namespace {
 using test::Cx;
 using test::Matrix;
 
-Mode d(std::size_t p, std::size_t n) { return {ModeKind::differential, p - 1, n - 1}; }
-Mode c(std::size_t p, std::size_t n) { return {ModeKind::common, p - 1, n - 1}; }
-Mode s(std::size_t p) { return {ModeKind::single_ended, p - 1, 0}; }
+Mode d(std::size_t p, std::size_t n) {
+    return {ModeKind::differential, p - 1, n - 1};
+}
+Mode c(std::size_t p, std::size_t n) {
+    return {ModeKind::common, p - 1, n - 1};
+}
+Mode s(std::size_t p) {
+    return {ModeKind::single_ended, p - 1, 0};
+}
 
 // The rows of V_m = T_v V and I_m = T_i I, straight from the definitions of the modes.
 void mode_transforms(const ModeOrder& order, Matrix& tv, Matrix& ti) {
@@ -67,8 +73,8 @@ Matrix impedance(const Matrix& sm, const std::vector<long double>& r) {
 }
 
 Matrix scattering(const Matrix& z, const std::vector<long double>& r) {
-    return multiply(multiply(diagonal(r, -0.5L), multiply(plus_identity(z, -1, r),
-                                                          inverse(plus_identity(z, 1, r)))),
+    return multiply(multiply(diagonal(r, -0.5L),
+                             multiply(plus_identity(z, -1, r), inverse(plus_identity(z, 1, r)))),
                     diagonal(r, 0.5L));
 }
 
@@ -104,7 +110,8 @@ Matrix to_ports_by_impedance(const Matrix& mm, const std::vector<double>& from,
 }
 
 std::vector<Complex> passive(std::size_t n, std::mt19937_64& random) {
-    std::uniform_real_distribution<double> part(-0.6 / std::sqrt(double(n)), 0.6 / std::sqrt(double(n)));
+    std::uniform_real_distribution<double> part(-0.6 / std::sqrt(double(n)),
+                                                0.6 / std::sqrt(double(n)));
     std::vector<Complex> m(n * n);
     for (Complex& x : m) x = {part(random), part(random)};
     return m;
@@ -131,7 +138,8 @@ std::vector<Complex> tool(const std::vector<Complex>& s, const ModeChange& chang
     prepare_nport_renormalisation(old, WaveDefinition::traveling, n, renormalisation);
     ModeWorkspace workspace;
     std::vector<Complex> result(s.size());
-    EXPECT_TRUE(renormalise_with_modes(s.data(), change, renormalisation, workspace, result.data()));
+    EXPECT_TRUE(
+        renormalise_with_modes(s.data(), change, renormalisation, workspace, result.data()));
     return result;
 }
 
@@ -152,15 +160,19 @@ struct Case {
 };
 
 const std::vector<Case> cases = {
-    {"a channel to 85 ohms differential", {d(1, 3), d(2, 4), c(1, 3), c(2, 4)},
-     {50, 50, 50, 50}, {42.5, 42.5, 42.5, 42.5}},
+    {"a channel to 85 ohms differential",
+     {d(1, 3), d(2, 4), c(1, 3), c(2, 4)},
+     {50, 50, 50, 50},
+     {42.5, 42.5, 42.5, 42.5}},
     {"a two-port as one pair, negative line first", {d(2, 1), c(2, 1)}, {50, 75}, {50, 50}},
     {"six ports, pairs and single-ended ports out of order",
      {d(2, 3), d(6, 5), c(2, 3), c(6, 5), s(4), s(1)},
-     {50, 60, 75, 40, 30, 90}, {50, 75, 75, 50, 0.01, 0.01}},
+     {50, 60, 75, 40, 30, 90},
+     {50, 75, 75, 50, 0.01, 0.01}},
     {"eight ports, modes interleaved, a common mode named N, P",
      {c(1, 2), s(5), d(1, 2), d(8, 3), s(6), c(3, 8), d(4, 7), c(7, 4)},
-     {50, 50, 25, 100, 50, 75, 60, 50}, {45, 45, 50, 60, 75, 25, 60, 50}},
+     {50, 50, 25, 100, 50, 75, 60, 50},
+     {45, 45, 50, 60, 75, 25, 60, 50}},
 };
 
 TEST(MixedMode, EveryRouteMeetsTheModeVoltagesAndCurrentsThroughTheImpedanceMatrix) {
@@ -169,7 +181,8 @@ TEST(MixedMode, EveryRouteMeetsTheModeVoltagesAndCurrentsThroughTheImpedanceMatr
         const std::size_t n = k.old_ports.size();
         for (int draw = 0; draw < 5; ++draw) {
             const std::vector<Complex> se = passive(n, random);
-            const Matrix mm = to_modes_by_impedance(matrix_of(se, n), k.old_ports, k.new_ports, k.order);
+            const Matrix mm =
+                to_modes_by_impedance(matrix_of(se, n), k.old_ports, k.new_ports, k.order);
             // Single-ended data renormalised, then as modes.
             EXPECT_LT(worst_error(tool(se, {std::nullopt, basis_to_modes(k.order)}, k.old_ports,
                                        k.new_ports),
@@ -178,25 +191,26 @@ TEST(MixedMode, EveryRouteMeetsTheModeVoltagesAndCurrentsThroughTheImpedanceMatr
                 << k.name;
             // Those modes back to single-ended ports at the old references, and other modes.
             const std::vector<Complex> modes = complex_of(mm);
-            EXPECT_LT(worst_error(tool(modes, {basis_to_ports(k.order), std::nullopt},
-                                       k.new_ports, k.old_ports),
+            EXPECT_LT(worst_error(tool(modes, {basis_to_ports(k.order), std::nullopt}, k.new_ports,
+                                       k.old_ports),
                                   matrix_of(se, n)),
                       1e-12L)
                 << k.name;
             const std::vector<Complex> drawn = passive(n, random);
-            EXPECT_LT(worst_error(tool(drawn, {basis_to_ports(k.order), std::nullopt},
-                                       k.new_ports, k.old_ports),
-                                  to_ports_by_impedance(matrix_of(drawn, n), k.new_ports,
-                                                        k.old_ports, k.order)),
-                      1e-12L)
+            EXPECT_LT(
+                worst_error(
+                    tool(drawn, {basis_to_ports(k.order), std::nullopt}, k.new_ports, k.old_ports),
+                    to_ports_by_impedance(matrix_of(drawn, n), k.new_ports, k.old_ports, k.order)),
+                1e-12L)
                 << k.name;
             // And modes renormalised as modes, in the same order, at other references.
             std::vector<double> other = k.new_ports;
             for (double& z : other) z *= 1.5;
-            EXPECT_LT(worst_error(tool(modes, {basis_to_ports(k.order), basis_to_modes(k.order)},
-                                       k.new_ports, other),
-                                  to_modes_by_impedance(matrix_of(se, n), k.old_ports, other, k.order)),
-                      1e-12L)
+            EXPECT_LT(
+                worst_error(tool(modes, {basis_to_ports(k.order), basis_to_modes(k.order)},
+                                 k.new_ports, other),
+                            to_modes_by_impedance(matrix_of(se, n), k.old_ports, other, k.order)),
+                1e-12L)
                 << k.name;
         }
     }
@@ -215,8 +229,8 @@ TEST(MixedMode, ModesRenormalisedAtTheirOwnReferencesAreTheRouteThroughThePorts)
         const std::vector<long double> new_modes = references_of_modes(k.order, k.new_ports);
         const std::vector<Complex> through_ports =
             tool(mm, {basis_to_ports(k.order), basis_to_modes(k.order)}, from, k.new_ports);
-        const std::vector<Complex> as_modes =
-            tool(mm, {}, {old_modes.begin(), old_modes.end()}, {new_modes.begin(), new_modes.end()});
+        const std::vector<Complex> as_modes = tool(mm, {}, {old_modes.begin(), old_modes.end()},
+                                                   {new_modes.begin(), new_modes.end()});
         EXPECT_LT(worst_error(through_ports, matrix_of(as_modes, n)), 1e-15L) << k.name;
     }
 }

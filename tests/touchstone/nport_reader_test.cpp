@@ -38,6 +38,7 @@ struct Reading {
     std::vector<NPortRecord> records;
     Failure problem;
     unsigned long long records_read = 0;
+    long long noise_line = 0;
 };
 
 // given: the port count known to the caller; the one settled on is the file's where it says.
@@ -53,6 +54,7 @@ Reading read_file(const std::string& file, int given) {
     while (reader.next_record(r)) out.records.push_back(r);
     out.problem = reader.problem();
     out.records_read = reader.records_read();
+    out.noise_line = reader.noise_line();
     return out;
 }
 
@@ -135,6 +137,10 @@ TEST(NPortReader, ReadsRecordsByCountWhateverTheLineBreaks) {
          Layout::full, {1, 2}},
         {"no records at all", 0, v2 + "[Number of Ports] 1\n[Network Data]\n[End]\n",
          Layout::full, {}},
+        {"the order of modes goes on over a line of entries", 0,
+         v2 + "[Number of Ports] 2\n[Mixed-Mode Order] D1,2\n C1,2\n[Network Data]\n"
+              "1 11 1 21 1 12 1 22 1\n",
+         Layout::full, {1}},
     };
     for (const Case& c : cases) {
         const Reading got = read_file(c.file, c.ports);
@@ -161,6 +167,44 @@ TEST(NPortReader, ReadsRecordsByCountWhateverTheLineBreaks) {
             }
         }
     }
+}
+
+TEST(NPortReader, TwoPortsKeepTheirOwnLineRulesAndNoticeNoiseData) {
+    const std::string v1 = "# GHz S RI\n";  // line 1
+    const std::string r1 = "1 11 1 21 1 12 1 22 1\n", r2 = "2 11 2 21 2 12 2 22 2\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        std::size_t records;
+        long long noise_line;
+        Cause cause;
+    };
+    const std::vector<Case> cases = {
+        {"a lower frequency and four numbers start a noise block", v1 + r1 + r2 + "1 1 2 3 4\n",
+         2, 4, Cause::none},
+        {"so does the last frequency again", v1 + r1 + r2 + "2 1 2 3 4\n", 2, 4, Cause::none},
+        {"and '[Noise Data]'", "[Version] 2.0\n" + v1 + "[Number of Ports] 2\n[Network Data]\n" +
+         r1 + "[Noise Data]\n1 1 2 3 4\n", 1, 6, Cause::none},
+        {"a lower frequency with eight numbers is no noise line", v1 + r1 + r2 + r1, 2, 0,
+         Cause::frequency_not_rising},
+        {"a line of six numbers is a truncated export", v1 + "1 11 1 21 1 12 1\n" + r2, 0, 0,
+         Cause::record_short},
+        {"a version 1 record ends with its line", v1 + "1 11 1 21 1\n12 1 22 1\n", 1, 0,
+         Cause::record_short},
+    };
+    for (const Case& c : cases) {
+        const Reading got = read_file(c.file, 2);
+        EXPECT_EQ(got.records.size(), c.records) << c.name;
+        EXPECT_EQ(got.noise_line, c.noise_line) << c.name;
+        EXPECT_EQ(got.problem.cause, c.cause) << c.name;
+    }
+    // Four numbers are S11 and S21 of a symmetrical device.
+    const Reading got = read_file(v1 + "1 11 1 21 2\n", 2);
+    ASSERT_EQ(got.records.size(), 1u);
+    const std::vector<Complex>& s = got.records[0].s;
+    EXPECT_EQ(std::vector<double>({s[0].re, s[1].re, s[2].re, s[3].re}),
+              std::vector<double>({11, 21, 21, 11}));
+    EXPECT_EQ(s[1].im, 2);
 }
 
 TEST(NPortReader, KeepsTheRecordsLineAndFrequencyToken) {
@@ -303,7 +347,13 @@ TEST(NPortReader, NamesWhatEndsOrRefusesTheFile) {
         {"a frequency count that is no count", v2 + "[Number of Frequencies] x\n", 1,
          Cause::count_not_usable, 3, "[Number of Frequencies] x", "from 0 up"},
         {"mixed-mode data", v2 + "[Number of Ports] 4\n[Mixed-Mode Order] D2,3 D1,4\n", 0,
-         Cause::mixed_mode, 4, "", ""},
+         Cause::mode_without_partner, 4, "", ""},
+        {"a mode that is none", v2 + "[Number of Ports] 2\n[Mixed-Mode Order] D1,2 X2\n", 0,
+         Cause::mode_malformed, 4, "X2", ""},
+        {"an order that leaves a port out", v2 + "[Mixed-Mode Order] D1,2\nC1,2\n", 3,
+         Cause::mode_port_left_out, 3, "[Mixed-Mode Order] D1,2 C1,2", "3"},
+        {"a second order that differs", v2 + "[Mixed-Mode Order] S1\n[Mixed-Mode Order] S2\n",
+         1, Cause::mode_order_conflict, 4, "[Mixed-Mode Order] S2", ""},
         {"an unknown pair order", v2 + "[Two-Port Data Order] 11_22\n", 2,
          Cause::unknown_pair_order, 3, "[Two-Port Data Order] 11_22", ""},
         {"an unknown matrix format", v2 + "[Matrix Format] Diagonal\n", 3, Cause::matrix_not_full,
