@@ -96,7 +96,10 @@ std::string mode_text(const Mode& mode) {
     static constexpr char letters[] = {'D', 'C', 'S'};
     std::string text(1, letters[static_cast<int>(mode.kind)]);
     text += std::to_string(mode.positive + 1);
-    if (mode.kind != ModeKind::single_ended) text += "," + std::to_string(mode.negative + 1);
+    if (mode.kind != ModeKind::single_ended) {
+        text += ',';
+        text += std::to_string(mode.negative + 1);
+    }
     return text;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tavrin {
@@ -170,41 +171,27 @@ TEST(NPortReader, ReadsRecordsByCountWhateverTheLineBreaks) {
 }
 
 TEST(NPortReader, TwoPortsKeepTheirOwnLineRulesAndNoticeNoiseData) {
-    const std::string v1 = "# GHz S RI\n";  // line 1
-    const std::string r1 = "1 11 1 21 1 12 1 22 1\n", r2 = "2 11 2 21 2 12 2 22 2\n";
-    struct Case {
-        const char* name;
-        std::string file;
-        std::size_t records;
-        long long noise_line;
-        Cause cause;
+    const std::string v1 = "# GHz S RI\n", r = "1 11 1 21 1 12 1 22 1\n";  // lines 1, 2
+    // Records read, the line noise data starts at, and the problem.
+    const std::vector<std::tuple<std::string, std::size_t, long long, Cause>> cases = {
+        {v1 + r + "1 1 2 3 4\n", 1, 3, Cause::none},
+        {"[Version] 2.0\n" + v1 + "[Network Data]\n" + r + "[Noise Data]\n1 2 3 4 5\n", 1, 5,
+         Cause::none},
+        {v1 + r + "0.5 1 2 3 4 5 6 7 8\n", 1, 0, Cause::frequency_not_rising},
+        {v1 + "1 11 1 21 1 12 1\n", 0, 0, Cause::record_short},  // a truncated export
     };
-    const std::vector<Case> cases = {
-        {"a lower frequency and four numbers start a noise block", v1 + r1 + r2 + "1 1 2 3 4\n",
-         2, 4, Cause::none},
-        {"so does the last frequency again", v1 + r1 + r2 + "2 1 2 3 4\n", 2, 4, Cause::none},
-        {"and '[Noise Data]'", "[Version] 2.0\n" + v1 + "[Number of Ports] 2\n[Network Data]\n" +
-         r1 + "[Noise Data]\n1 1 2 3 4\n", 1, 6, Cause::none},
-        {"a lower frequency with eight numbers is no noise line", v1 + r1 + r2 + r1, 2, 0,
-         Cause::frequency_not_rising},
-        {"a line of six numbers is a truncated export", v1 + "1 11 1 21 1 12 1\n" + r2, 0, 0,
-         Cause::record_short},
-        {"a version 1 record ends with its line", v1 + "1 11 1 21 1\n12 1 22 1\n", 1, 0,
-         Cause::record_short},
-    };
-    for (const Case& c : cases) {
-        const Reading got = read_file(c.file, 2);
-        EXPECT_EQ(got.records.size(), c.records) << c.name;
-        EXPECT_EQ(got.noise_line, c.noise_line) << c.name;
-        EXPECT_EQ(got.problem.cause, c.cause) << c.name;
+    for (const auto& [file, records, noise_line, cause] : cases) {
+        const Reading got = read_file(file, 2);
+        EXPECT_EQ(got.records.size(), records) << file;
+        EXPECT_EQ(got.noise_line, noise_line) << file;
+        EXPECT_EQ(got.problem.cause, cause) << file;
     }
-    // Four numbers are S11 and S21 of a symmetrical device.
-    const Reading got = read_file(v1 + "1 11 1 21 2\n", 2);
-    ASSERT_EQ(got.records.size(), 1u);
+    // Four numbers on a version 1 line are S11 and S21 of a symmetrical device.
+    const Reading got = read_file(v1 + "1 11 1 21 2\n2 11 1 21 2\n", 2);
+    ASSERT_EQ(got.records.size(), 2u);
     const std::vector<Complex>& s = got.records[0].s;
-    EXPECT_EQ(std::vector<double>({s[0].re, s[1].re, s[2].re, s[3].re}),
-              std::vector<double>({11, 21, 21, 11}));
-    EXPECT_EQ(s[1].im, 2);
+    EXPECT_EQ(std::vector<double>({s[0].re, s[1].re, s[2].re, s[3].re, s[2].im}),
+              std::vector<double>({11, 21, 21, 11, 2}));
 }
 
 TEST(NPortReader, KeepsTheRecordsLineAndFrequencyToken) {
