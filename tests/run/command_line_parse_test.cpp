@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "touchstone/mode_order.hpp"
-
 #include <string>
 #include <vector>
 
@@ -67,41 +65,6 @@ TEST(ParseCommandLine, TakesOptionsBeforeTheFourArguments) {
         EXPECT_NE(command.problem.find(c.problem), std::string::npos) << name << ": " << command.problem;
         EXPECT_EQ(command.problem.empty(), c.mode != Mode::refused) << name;
     }
-}
-
-TEST(ParseCommandLine, TakesThePairsOfMixedModeData) {
-    struct Case {
-        std::vector<std::string> options;  // then --to 50 a b
-        const char* pairs;                 // their differential modes, when the line is taken
-        const char* problem;               // a part of it, when it is refused
-    };
-    const std::vector<Case> cases = {
-        {{"--mixed-mode", "1,3:2,4"}, "D1,3 D2,4", ""},
-        {{"--mixed-mode=12,999"}, "D12,999", ""},
-        {{"--single-ended"}, "", ""},
-        {{"--mixed-mode", "1,1"}, "", "the pair 1,1 is one port"},
-        {{"--mixed-mode", "1,3:3,4"}, "", "port 3 is in two pairs"},
-        {{"--mixed-mode", "1,3:"}, "", "not '1,3:'"},
-        {{"--mixed-mode", "1,3,4"}, "", "P,N"},
-        {{"--mixed-mode", "0,1"}, "", "P,N"},
-        {{"--mixed-mode", "1-2"}, "", "P,N"},
-        {{"--single-ended", "--mixed-mode", "1,2"}, "", "give one"},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> arguments = c.options;
-        arguments.insert(arguments.end(), {"--to", "50", "a", "b"});
-        const CommandLine command = parsed(arguments);
-        const bool taken = std::string(c.problem).empty();
-        EXPECT_EQ(command.mode, taken ? CommandLine::Mode::files : CommandLine::Mode::refused)
-            << c.options.back();
-        if (taken) {
-            EXPECT_EQ(command.files.pairs ? mode_order_text(*command.files.pairs) : "", c.pairs);
-            EXPECT_EQ(command.files.single_ended, c.options[0] == "--single-ended");
-        }
-        EXPECT_NE(command.problem.find(c.problem), std::string::npos) << command.problem;
-    }
-    EXPECT_NE(parsed({"--mixed-mode", "1,2", "a", "b", "c", "75"}).problem.find("with --to"),
-              std::string::npos);
 }
 
 }  // namespace

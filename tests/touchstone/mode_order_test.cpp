@@ -1,11 +1,10 @@
-// Orders of modes as '[Mixed-Mode Order]' writes them: read, written back, checked for naming
-// every port once per mode, and built from pairs.
+// Orders of modes as '[Mixed-Mode Order]' writes them: read, written back, and checked for
+// naming every port once per mode.
 #include "touchstone/mode_order.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace tavrin {
@@ -49,19 +48,6 @@ TEST(ModeOrder, ReadsEntriesAndNamesWhatAnOrderLacks) {
         EXPECT_FALSE(holds_mode_entries_only(token));
     }
     EXPECT_FALSE(holds_mode_entries_only("1 0.5 0"));  // a data line
-}
-
-TEST(ModeOrder, PairsGiveTheirDifferentialThenTheirCommonModesThenTheOtherPorts) {
-    for (const auto& [pairs, ports, order] :
-         std::vector<std::tuple<const char*, std::size_t, const char*>>{
-             {"D1,3 D2,4", 4, "D1,3 D2,4 C1,3 C2,4"},
-             {"D1,4 D2,5", 6, "D1,4 D2,5 C1,4 C2,5 S3 S6"},
-             {"D5,1", 5, "D5,1 C5,1 S2 S3 S4"}}) {
-        ModeOrder given;
-        std::string_view bad;
-        ASSERT_TRUE(read_mode_entries(pairs, given, bad));
-        EXPECT_EQ(mode_order_text(order_of_pairs(given, ports)), order);
-    }
 }
 
 }  // namespace
