@@ -39,7 +39,8 @@ std::vector<Complex> converted(const std::vector<Complex>& m, const ModeChange& 
     prepare_nport_renormalisation(old, WaveDefinition::traveling, n, renormalisation);
     ModeWorkspace workspace;
     std::vector<Complex> result(m.size());
-    EXPECT_TRUE(renormalise_with_modes(m.data(), change, renormalisation, workspace, result.data()));
+    EXPECT_TRUE(
+        renormalise_with_modes(m.data(), change, renormalisation, workspace, result.data()));
     return result;
 }
 

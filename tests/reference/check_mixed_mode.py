@@ -1,15 +1,11 @@
 #!/usr/bin/python3
 """Checks tavrin's mixed-mode data against numpy: S_mm = M S' M^T, S' the single-ended data
-renormalised to the new references (reference_support.renormalised), M the orthogonal change to
-a_d = (a_P - a_N)/sqrt 2, a_c = (a_P + a_N)/sqrt 2. First, every time, M against the mode
-voltages and currents (V_d = V_P - V_N, I_d = (I_P - I_N)/2, V_c = (V_P + V_N)/2, I_c = I_P + I_N)
-through the impedance matrix at the modes' references. Then outputs read back by an own reader of
-[Mixed-Mode Order] (numbers by read_touchstone), to 5e-8 relative to max(1, |S|): single-ended
-files of 2, 4, 6 and 8 ports (version 1 or 2.0, Full or Lower, --to one value or one per port) to
-mixed-mode data and back with --single-ended; mixed-mode files in any order of modes (the six-port
-D2,3 D6,5 C2,3 C6,5 S4 S1 at [Reference] 50 75 75 50 0.01 0.01 among them) renormalised in their
-order, written single-ended, or paired anew; scikit-rf's se2gmm against --mixed-mode 1,2:3,4; and
-the refusals: status 1, the cause said by -v, nothing written, an existing output untouched.
+renormalised to the new references, M the change to a_d, a_c = (a_P -+ a_N)/sqrt 2; M itself, first,
+against the mode voltages and currents through the impedance matrix, and scikit-rf's se2gmm against
+--mixed-mode 1,2:3,4. Outputs are read by an own reader of [Mixed-Mode Order], to 5e-8 relative to
+max(1, |S|), for 2 to 8 ports: single-ended files (version 1 or 2.0, Lower, --to per port) to modes
+and back; mixed-mode files (the six-port D2,3 D6,5 C2,3 C6,5 S4 S1 at [Reference] 50 75 75 50 0.01
+0.01 among them) in their own order, single-ended or paired anew; and every refusal.
 
 Usage: check_mixed_mode.py TOOL [COUNT] [SEED]
 """
@@ -109,11 +105,12 @@ def self_test(rng):
 
 def file_text(rng, n, fmt, version, refs, matrix, order, count):
     """A file of `count` records, and the matrices its numbers say."""
-    head = [f"# GHz S {fmt} R " + " ".join(f"{x:g}" for x in refs[:1 if len(set(refs)) == 1 else n])]
+    stated = " ".join(f"{x:g}" for x in refs)
+    head = [f"# GHz S {fmt} R " + (stated if len(set(refs)) > 1 else f"{refs[0]:g}")]
     if version == 2:
         head = ["[Version] 2.0", f"# GHz S {fmt} R 50", f"[Number of Ports] {n}"] + \
             (["[Two-Port Data Order] 12_21"] if n == 2 else []) + \
-            [f"[Number of Frequencies] {count}", "[Reference] " + " ".join(f"{x:g}" for x in refs)] + \
+            [f"[Number of Frequencies] {count}", f"[Reference] {stated}"] + \
             ([f"[Matrix Format] {matrix}"] if matrix != "Full" else []) + \
             ([f"[Mixed-Mode Order] {text_of(order)}"] if order else []) + ["[Network Data]"]
     cells = [(0, 0), (1, 0), (0, 1), (1, 1)] if n == 2 and version == 1 else \
@@ -182,7 +179,8 @@ def single_ended_case(rng, tool, folder, n):
     name, output = f"in.s{n}p" if version == 1 else "in.ts", rng.choice(["out.ts", f"out.s{n}p"])
     open(os.path.join(folder, name), "w").write(text)
     mode = ":".join(f"{p + 1},{q + 1}" for p, q in pairs)
-    arguments = ["--to", listed(z_new)] + rng.choice([["--mixed-mode", mode], [f"--mixed-mode={mode}"]]) + [name, output]
+    mixed = rng.choice([["--mixed-mode", mode], [f"--mixed-mode={mode}"]])
+    arguments = ["--to", listed(z_new)] + mixed + [name, output]
     raw, problems = converted(tool, folder, arguments, output)
     if problems:
         return problems, arguments
@@ -192,7 +190,8 @@ def single_ended_case(rng, tool, folder, n):
         problems.append("other bytes on two threads")
     back = ["--to", listed(z_old), "--single-ended", output, f"back.s{n}p"]
     raw, failed = converted(tool, folder, back, f"back.s{n}p")
-    return problems + failed + (output_problems(raw, n, said, z_old, None) if raw else []), arguments
+    problems += failed + (output_problems(raw, n, said, z_old, None) if raw else [])
+    return problems, arguments
 
 
 def mixed_mode_case(rng, tool, folder, n):
@@ -285,7 +284,8 @@ def refusal_case(tool, folder, entry):
 
 
 def main():
-    tool, rng = os.path.abspath(sys.argv[1]), random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
+    tool = os.path.abspath(sys.argv[1])
+    rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 200
     problems = self_test(rng)
     for problem in problems:
