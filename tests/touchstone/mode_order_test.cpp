@@ -43,7 +43,8 @@ TEST(ModeOrder, ReadsEntriesAndNamesWhatAnOrderLacks) {
     for (const char* token : {"X2", "D1", "S1,2", "D0,1", "D1,3,", "D1;3"}) {
         ModeOrder order;
         std::string_view bad;
-        EXPECT_FALSE(read_mode_entries(std::string("D1,2 ") + token + " C1,2", order, bad));
+        const std::string text = std::string("D1,2 ") + token + " C1,2";
+        EXPECT_FALSE(read_mode_entries(text, order, bad));
         EXPECT_EQ(bad, token);
         EXPECT_FALSE(holds_mode_entries_only(token));
     }
