@@ -97,7 +97,8 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
 // the dot-product (left-looking) order, which forms each element from the same products,
 // subtracted in the same order (m = 0, 1, ...), as eliminating row by row would: the same
 // values, but each sum is held in registers instead of being stored and reloaded at every step.
-// Every value stays in the extended type; the only rounding to double is narrow() into result.
+// Every value stays in the extended type; the only rounding to double is narrow_renormalised's,
+// after the solve (and after a change of basis, for mixed-mode data).
 namespace {
 
 // x - sum over m in [0, count) of f[m] * v[m * stride], subtracted in order of m; terms whose
@@ -111,10 +112,14 @@ inline WideComplex minus_products(WideComplex x, const WideComplex* f, const Wid
     return x;
 }
 
-}  // namespace
+inline WideComplex as_wide(const Complex& z) { return widen(z); }
+inline const WideComplex& as_wide(const WideComplex& z) { return z; }
 
-bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWorkspace& w,
-                       Complex* result) {
+// The solve for S given as doubles (widened exactly, element by element) or already in
+// Extended; result in Extended.
+template <class Element>
+bool solve(const Element* s, const NPortRenormalisation& c, NPortWorkspace& w,
+           WideComplex* result) {
     const std::size_t ports = c.ports;
     if (ports == 0) return true;
     const std::size_t elements = ports * ports;
@@ -129,9 +134,9 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
     bool lower_triangular = true;  // A_ji = 0 for every i > j
     for (std::size_t i = 0; i < ports; ++i) {
         const WideComplex gamma = c.gamma[i];
-        const Complex* const row = s + i * ports;
+        const Element* const row = s + i * ports;
         for (std::size_t j = 0; j < ports; ++j) {
-            const WideComplex sij = widen(row[j]);
+            const WideComplex sij = as_wide(row[j]);
             if (j == i) {
                 a[j * ports + i] = one - gamma * sij;
                 y[j * ports + i] = sij - c.shift[i];
@@ -201,22 +206,41 @@ bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWor
                          over_pivot;
     }
 
-    // S'_ij = (L_i X_ij) / R_j with X_ij = Y_ji; each component rounded to double here, once.
-    bool all_finite = true;
+    // S'_ij = (L_i X_ij) / R_j with X_ij = Y_ji.
     for (std::size_t i = 0; i < ports; ++i) {
         const WideComplex left = c.left[i];
-        Complex* const out = result + i * ports;
-        for (std::size_t j = 0; j < ports; ++j) {
-            out[j] = narrow((left * y[j * ports + i]) * c.right_inv[j]);
-            all_finite = all_finite && finite(out[j]);
-        }
+        WideComplex* const out = result + i * ports;
+        for (std::size_t j = 0; j < ports; ++j) out[j] = (left * y[j * ports + i]) * c.right_inv[j];
+    }
+    return true;
+}
+
+}  // namespace
+
+bool renormalise_nport_wide(const WideComplex* s, const NPortRenormalisation& c,
+                            NPortWorkspace& w, WideComplex* result) {
+    return solve(s, c, w, result);
+}
+
+bool narrow_renormalised(const WideComplex* wide, const Complex* s, std::size_t elements,
+                         Complex* result) {
+    bool all_finite = true;
+    for (std::size_t e = 0; e < elements; ++e) {
+        result[e] = narrow(wide[e]);  // each component rounded to double here, once
+        all_finite = all_finite && finite(result[e]);
     }
     if (all_finite) return true;
-    // Not finite: the data's own infinity or NaN carried through, or an overflow of I - Gamma S's
-    // inverse, which counts as singular.
     for (std::size_t e = 0; e < elements; ++e)
         if (!finite(s[e])) return true;
     return false;
+}
+
+bool renormalise_nport(const Complex* s, const NPortRenormalisation& c, NPortWorkspace& w,
+                       Complex* result) {
+    const std::size_t elements = c.ports * c.ports;
+    if (w.result.size() < elements) w.result.resize(elements);
+    if (!solve(s, c, w, w.result.data())) return false;
+    return narrow_renormalised(w.result.data(), s, elements, result);
 }
 
 }  // namespace tavrin

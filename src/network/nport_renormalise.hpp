@@ -36,7 +36,19 @@ void prepare_nport_renormalisation(std::span<const Complex> z, WaveDefinition wa
 struct NPortWorkspace {
     std::vector<WideComplex> matrix;
     std::vector<WideComplex> rhs;
+    std::vector<WideComplex> result;  // renormalise_nport's, before its rounding
 };
+
+// The solve itself, for a change of basis before or after it: s and result in Extended, not
+// rounded at all; they may not overlap. False only for a zero pivot.
+bool renormalise_nport_wide(const WideComplex* s, const NPortRenormalisation& c,
+                            NPortWorkspace& w, WideComplex* result);
+
+// Rounds each component of wide to double once, into result (elements of each), and whether
+// that result can stand: finite, or not finite only where s itself (the data's own infinity or
+// NaN) is not; otherwise an overflow of I - Gamma S's inverse, which counts as singular.
+bool narrow_renormalised(const WideComplex* wide, const Complex* s, std::size_t elements,
+                         Complex* result);
 
 // s and result hold c.ports x c.ports elements row by row (S_ij at [i * ports + j]) as
 // real/imaginary pairs; they may not overlap. Computed in Extended, (I - Gamma S) solved by

@@ -50,6 +50,13 @@ std::optional<int> port_count(std::string_view text) {
     return n;
 }
 
+// A port number of --mixed-mode: 1 to most_ports, counted from 0.
+std::optional<std::size_t> pair_port(std::string_view text) {
+    const std::optional<int> n = port_count(text);
+    if (!n) return std::nullopt;
+    return static_cast<std::size_t>(*n - 1);
+}
+
 // The file form's arguments after its options.
 void take_file_arguments(const std::vector<std::string_view>& rest, CommandLine& command) {
     FileForm& files = command.files;
@@ -89,6 +96,38 @@ std::optional<std::vector<double>> parse_new_references(std::string_view text) {
         values.push_back(z);
         if (comma == std::string_view::npos) return values;
         text.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<ModeOrder> parse_pairs(std::string_view text, std::string& problem) {
+    ModeOrder pairs;
+    const std::string given = "--mixed-mode " + std::string(text);
+    for (std::string_view rest = text;;) {
+        const std::string_view item = rest.substr(0, rest.find(':'));
+        const std::size_t comma = item.find(',');
+        const std::optional<std::size_t> p = pair_port(item.substr(0, comma));
+        const std::optional<std::size_t> n =
+            comma == std::string_view::npos ? std::nullopt : pair_port(item.substr(comma + 1));
+        if (!p || !n) {
+            problem = "--mixed-mode needs pairs of ports P,N separated by ':', the positive line "
+                      "first (--mixed-mode 1,3:2,4), not '" + std::string(text) + "'";
+            return std::nullopt;
+        }
+        if (*p == *n) {
+            problem = given + ": the pair " + std::string(item) + " is one port";
+            return std::nullopt;
+        }
+        for (const Mode& pair : pairs) {
+            for (const std::size_t port : {*p, *n}) {
+                if (port == pair.positive || port == pair.negative) {
+                    problem = given + ": port " + std::to_string(port + 1) + " is in two pairs";
+                    return std::nullopt;
+                }
+            }
+        }
+        pairs.push_back({ModeKind::differential, *p, *n});
+        if (item.size() == rest.size()) return pairs;
+        rest.remove_prefix(item.size() + 1);
     }
 }
 
@@ -142,6 +181,21 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
             }
             continue;
         }
+        if (const auto pairs = value_of("--mixed-mode", arguments, next, missing)) {
+            new_option = option;
+            command.files.pairs_text = *pairs;
+            std::string problem;
+            command.files.pairs = missing ? std::nullopt : parse_pairs(*pairs, problem);
+            if (!command.files.pairs && command.problem.empty()) {
+                command.problem = missing ? "--mixed-mode needs pairs of ports P,N" : problem;
+            }
+            continue;
+        }
+        if (option == "--single-ended") {
+            new_option = option;
+            command.files.single_ended = true;
+            continue;
+        }
         if (option == "--verbose" || option == "-v") {
             command.options.verbose = true;
         } else if (option.starts_with(waves_option) &&
@@ -165,6 +219,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     if (!file_form && !new_option.empty() && command.problem.empty()) {
         command.problem.assign(1, '\'').append(new_option).append("' goes with --to");
+    }
+    if (command.files.single_ended && command.files.pairs && command.problem.empty()) {
+        command.problem = "--single-ended and --mixed-mode ask for different outputs: give one";
     }
     if (file_form && command.problem.empty()) {
         take_file_arguments({arguments.begin() + static_cast<std::ptrdiff_t>(next), arguments.end()},

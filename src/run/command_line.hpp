@@ -15,6 +15,9 @@
 //   --to Z | --to=Z                     the new reference: one value, or one per port (50,200)
 //   --out-dir DIR | --out-dir=DIR       each INPUT is written to DIR under its own file name
 //   --ports N | --ports=N               the port count, where the name does not give it
+//   --mixed-mode P,N[:P,N...]           write mixed-mode data of these differential pairs, P
+//     | --mixed-mode=P,N[:P,N...]       the positive line and N the negative one of each
+//   --single-ended                      write mixed-mode data as single-ended data
 // Names are taken as written; "-" reads standard input or writes standard output.
 #pragma once
 
@@ -23,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "network/mixed_mode.hpp"
 #include "network/port_renormalise.hpp"
 
 namespace tavrin {
@@ -38,6 +42,9 @@ struct FileForm {
     std::string to_text;          // as given, for messages
     std::optional<std::string> out_dir;
     int ports = 0;                // --ports; 0 when not given
+    std::optional<ModeOrder> pairs;  // --mixed-mode: one differential mode per pair, in order
+    std::string pairs_text;          // as given, for messages
+    bool single_ended = false;       // --single-ended
     std::vector<std::string> inputs;
     std::string output;           // without --out-dir
 };
@@ -53,6 +60,11 @@ struct CommandLine {
 
 // The new references of --to: numbers above 0 separated by commas; nothing when one is not.
 std::optional<std::vector<double>> parse_new_references(std::string_view text);
+
+// The pairs of --mixed-mode, "P,N" separated by ':' (ports from 1 to most_ports, none in two
+// pairs, no pair of one port), as the differential mode of each; nothing, with problem set,
+// when they are not.
+std::optional<ModeOrder> parse_pairs(std::string_view text, std::string& problem);
 
 // The highest port count a file may have.
 inline constexpr int most_ports = 999;

@@ -1,5 +1,6 @@
 #include "run/diagnostics.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "text/number_text.hpp"
@@ -47,6 +48,37 @@ bool all_equal(const std::vector<double>& values) {
         if (z != values.front()) return false;
     }
     return true;
+}
+
+std::string counted(std::size_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+// "85 ohms", or "85/100 ohms" for the modes of that kind, in their order, where they differ.
+std::string mode_ohms(const MixedModes& modes, ModeKind kind) {
+    std::vector<double> values;
+    for (std::size_t i = 0; i < modes.order.size(); ++i) {
+        if (modes.order[i].kind == kind) values.push_back(modes.references[i]);
+    }
+    if (all_equal(values)) return ohms(values.front());
+    std::string text;
+    for (const double z : values) {
+        if (!text.empty()) text += '/';
+        text += canonical_number_text(z);
+    }
+    return text + " ohms";
+}
+
+// "4 ports as 2 differential pairs (D1,3 D2,4 C1,3 C2,4)", with the single-ended ones.
+std::string modes_written(const MixedModes& modes) {
+    std::size_t pairs = 0;
+    for (const Mode& mode : modes.order) pairs += mode.kind == ModeKind::differential ? 1 : 0;
+    const std::size_t single = modes.order.size() - 2 * pairs;
+    std::string text = counted(modes.order.size(), "port", "ports") + " as ";
+    if (pairs > 0) text += counted(pairs, "differential pair", "differential pairs");
+    if (pairs > 0 && single > 0) text += " and ";
+    if (single > 0) text += counted(single, "single-ended port", "single-ended ports");
+    return text + " (" + modes.order_text + ")";
 }
 
 std::string wording(const Failure& f, const RunFileNames& names) {
@@ -149,6 +181,40 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::new_reference_count:
             return "--to " + f.subject + ": give one impedance, or one for each of the " +
                    f.other + " ports";
+        case Cause::mode_malformed:
+            return at + "'" + f.subject + "' is not a mode of '[Mixed-Mode Order]' (such as D1,3, "
+                        "C1,3 or S5)";
+        case Cause::mode_order_conflict:
+            return at + "'" + f.subject + "' differs from the '[Mixed-Mode Order]' before it";
+        case Cause::mode_port_missing:
+            return at + "'" + f.subject + "' names port " + f.other +
+                   ", which the file does not have";
+        case Cause::mode_pair_of_one_port:
+            return at + "'" + f.subject + "': " + f.other + " pairs a port with itself";
+        case Cause::mode_port_twice:
+            return at + "'" + f.subject + "' names port " + f.other +
+                   " twice (a port is in one pair, or single-ended once)";
+        case Cause::mode_port_left_out:
+            return at + "'" + f.subject + "' leaves port " + f.other + " out";
+        case Cause::mode_without_partner:
+            return at + "'" + f.subject + "': " + f.other + " has no " +
+                   (f.other.starts_with('D') ? "C" : "D") + f.other.substr(1) +
+                   " (each pair needs its differential and its common mode)";
+        case Cause::pair_references_differ:
+            return at + "'" + f.subject + "' puts the pair " + f.other +
+                   " ohms; a differential pair needs one reference for both its lines";
+        case Cause::single_ended_input:
+            return at + "--single-ended, but the file holds single-ended data (no "
+                        "'[Mixed-Mode Order]')";
+        case Cause::mixed_mode_noise:
+            return at + "noise data, which has no mixed-mode form: a two-port with noise "
+                        "parameters is converted only as single-ended data";
+        case Cause::mixed_mode_port_impedances:
+            return at + "Port Impedance comments in mixed-mode data: its modes need one real "
+                        "reference per port, as '[Reference]' gives them";
+        case Cause::mixed_mode_from_stream:
+            return at + "mixed-mode data in a stream read once: give --mixed-mode (the pairs to "
+                        "write) or --single-ended";
         case Cause::output_written_before:
             return at + "an earlier input of this run was written to this name; it would be "
                         "overwritten";
@@ -160,6 +226,24 @@ std::string wording(const Failure& f, const RunFileNames& names) {
             return "cannot write " + file + system_reason(f.system_error);
     }
     return {};
+}
+
+// The success line of a mixed-mode output: its modes, then the references per line and the
+// modes' references.
+std::string mixed_mode_success(const RunReport& report, const RunFileNames& names,
+                               const std::string& from) {
+    const MixedModes& modes = *report.output_modes;
+    std::string text = "tavrin: wrote " + names.output + ": " +
+                       counted(report.records, "record", "records") + ", " +
+                       modes_written(modes) + ", from " + from + " to " +
+                       (report.z_new_each.empty() ? ohms(report.z_new) + " per line"
+                                                  : ohms_per_port(report.z_new_each));
+    if (std::any_of(modes.order.begin(), modes.order.end(),
+                    [](const Mode& m) { return m.kind == ModeKind::differential; })) {
+        text += ": differential " + mode_ohms(modes, ModeKind::differential) + ", common " +
+                mode_ohms(modes, ModeKind::common);
+    }
+    return text + ", " + std::string(report.format_name) + "\n";
 }
 
 }  // namespace
@@ -185,6 +269,10 @@ std::string describe_success(const RunReport& report, const RunFileNames& names)
                    std::string(wave_definition_name(report.waves)) + " waves";
             break;
     }
+    if (report.input_modes) {
+        from = "mixed-mode data (" + report.input_modes->order_text + ") at " + from;
+    }
+    if (report.output_modes) return mixed_mode_success(report, names, from);
     std::string text = "tavrin: wrote " + names.output + ": " + std::to_string(report.records) +
                        " S-parameter record" + (report.records == 1 ? "" : "s");
     if (report.ports != 2) {

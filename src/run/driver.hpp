@@ -1,9 +1,12 @@
 // The driver of a run: the mode, the header of the input files, and the record loop.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "network/mixed_mode.hpp"
 #include "network/port_renormalise.hpp"
 #include "run/command_line.hpp"
 #include "run/inputs.hpp"
@@ -12,6 +15,14 @@
 #include "touchstone/stated_references.hpp"
 
 namespace tavrin {
+
+// Mixed-mode data as read or written: the modes in the order of the matrix, the text
+// '[Mixed-Mode Order]' gives them, and each mode's reference in ohms.
+struct MixedModes {
+    ModeOrder order;
+    std::string order_text;          // "D1,3 D2,4 C1,3 C2,4"
+    std::vector<double> references;  // per mode, in that order
+};
 
 // What a run did, or why it stopped: for the one line --verbose prints.
 struct RunReport {
@@ -28,6 +39,10 @@ struct RunReport {
     std::vector<double> z_new_each;   // one per port where they differ
     std::vector<double> from_each;    // an N-port's fixed references, one per port
     std::string option_line;          // as rewritten, for a Touchstone 2.0 header
+    // The file form's mixed-mode data: the output's modes (none where it is single-ended), and
+    // the input's (none where it was).
+    std::optional<MixedModes> output_modes;
+    std::optional<MixedModes> input_modes;
 };
 
 // How the file form writes a two-port file where it differs from the four-argument form: a

@@ -133,7 +133,30 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
         report.failure.cause = Cause::ports_disagree;
         report.failure.other = "the file name";
     }
+    if (report.failure.cause == Cause::mixed_mode) {
+        // A file would have been read as mixed-mode data; a stream cannot be read again.
+        report.failure.cause = Cause::mixed_mode_from_stream;
+        report.failure.line = 0;
+    }
     return report.failure;
+}
+
+// Whether an input's header holds '[Mixed-Mode Order]', which decides its output's form before
+// anything is written. Only a regular file can be read once for that and then again; standard
+// input and pipes say no here, and are refused later if they do hold it.
+bool holds_mixed_mode_data(const Job& job) {
+    std::error_code error;
+    if (job.from_stdin || !std::filesystem::is_regular_file(job.input, error)) return false;
+    InputSlot input;
+    if (!input.open(job.input)) return false;
+    NPortReader reader(input, 0);
+    NPortHeader header;
+    return reader.read_header(header) && header.modes_line != 0;
+}
+
+// Mixed-mode data is always written as a Touchstone 2.0 file, whatever the output's name.
+bool writes_mixed_mode(const Job& job, const FileForm& files) {
+    return !files.single_ended && (files.pairs || holds_mixed_mode_data(job));
 }
 
 // Writes the conversion into slots.output: the whole file, or for version 2 its body.
@@ -143,7 +166,11 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     OutputSlot& output = slots.output;
     int ports = 0;
     if (Failure failure = port_count_given(job, files.ports, ports)) return failure;
-    if (ports == 2) return convert_two_port(job, files, options, version_2, slots, report);
+    // Mixed-mode two-ports take the N-port path: the two-port one knows no modes.
+    const bool modes_asked = files.pairs || files.single_ended;
+    if (ports == 2 && !modes_asked && !holds_mixed_mode_data(job)) {
+        return convert_two_port(job, files, options, version_2, slots, report);
+    }
     NPortReader reader(input, ports);
     NPortHeader header;
     if (!reader.read_header(header)) return failure_of(Cause::no_option_line, FileRole::forward);
@@ -154,7 +181,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
         }
         ports = header.ports;
         if (ports == 0) return failure_of(Cause::ports_unknown, FileRole::forward);
-        if (ports == 2) {
+        if (ports == 2 && !modes_asked && header.modes_line == 0) {
             // Read again from the start, by the two-port reader.
             if (!input.open(job.input)) {
                 Failure failure = failure_of(Cause::cannot_open_input, FileRole::forward);
@@ -169,6 +196,8 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.z_new = files.to;
     plan.waves = options.waves;
     plan.version_2 = version_2;
+    plan.modes = {files.pairs ? &*files.pairs : nullptr, files.pairs_text, files.single_ended,
+                  files.to_text};
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
@@ -182,8 +211,10 @@ bool write_version_2_file(const RunReport& report, const FileForm& files,
                           const std::string& spool, OutputSlot& output) {
     const std::vector<double> references =
         files.to.size() == report.ports ? files.to : std::vector<double>(report.ports, files.to.front());
+    const std::string_view modes =
+        report.output_modes ? std::string_view(report.output_modes->order_text) : "";
     write_version_2_header(output, {report.option_line, report.ports, report.records,
-                                    report.noise_lines, references});
+                                    report.noise_lines, references, modes});
     if (!append_file_contents(spool, output)) return false;
     write_version_2_end(output);
     return true;
@@ -203,7 +234,8 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
         return failure;
     }
     const bool version_2 = new_references_differ(files.to) ||
-                           (!job.to_stdout && names_version_2_file(job.output));
+                           (!job.to_stdout && names_version_2_file(job.output)) ||
+                           writes_mixed_mode(job, files);
     OutputPlace place;
     if (Failure failure = job.to_stdout ? Failure{} : place_of_output(job.output, place)) {
         return failure;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "network/mixed_mode.hpp"
 #include "network/nport_renormalise.hpp"
 #include "run/pipeline.hpp"
 #include "run/record_loop.hpp"
@@ -38,7 +39,8 @@ void apply_format(void (*convert)(Complex&), std::vector<Complex>& s) {
 }
 
 // What each record of a file goes through: its references (fixed, or the record's own), the
-// solve and the output line. Shared, read only, by the threads of the pipeline.
+// solve with the changes of basis of mixed-mode data around it, and the output line. Shared,
+// read only, by the threads of the pipeline.
 struct NPortConversion {
     const FormatDescriptor& format;
     std::size_t ports;
@@ -46,6 +48,7 @@ struct NPortConversion {
     std::vector<double> z_new;
     bool per_record = false;
     NPortRenormalisation fixed;  // where the references are the file's
+    ModeChange modes;
 };
 
 // The N-port loop's share of the pipeline: blocks of consecutive records, read and parsed on
@@ -59,7 +62,7 @@ public:
         Failure failure;
         // Each block converts with its own storage, whichever thread takes it.
         NPortRenormalisation change;
-        NPortWorkspace workspace;
+        ModeWorkspace workspace;
         std::vector<Complex> result;
     };
 
@@ -107,8 +110,9 @@ public:
                 prepare_nport_renormalisation(record.impedances, c.waves, c.z_new, batch.change);
             }
             apply_format(c.format.pair_to_ri, record.s);
-            if (!renormalise_nport(record.s.data(), c.per_record ? batch.change : c.fixed,
-                                   batch.workspace, batch.result.data())) {
+            if (!renormalise_with_modes(record.s.data(), c.modes,
+                                        c.per_record ? batch.change : c.fixed, batch.workspace,
+                                        batch.result.data())) {
                 batch.failure = record_failure(Cause::network_singular, record);
                 batch.broken_at = i;
                 return;
@@ -198,7 +202,11 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         if (z != z_new.front()) report.z_new_each = z_new;
     }
 
-    NPortConversion conversion{*option.format, ports, waves, z_new, per_record, {}};
+    NPortConversion conversion{*option.format, ports, waves, z_new, per_record, {}, {}};
+    if (Failure failure = settle_modes(header, plan.modes, plan.version_2, references, z_new,
+                                       conversion.modes, report)) {
+        return failure;
+    }
     if (!per_record) {
         std::vector<Complex> z_old(ports);
         for (std::size_t i = 0; i < ports; ++i) z_old[i] = {references.values[i], 0.0};
@@ -218,7 +226,7 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
     report.records = loop.records;
     if (loop.end == LoopEnd::record_broken) return loop.broken;
     if (reader.problem()) return in_input(reader.problem());
-    return {};
+    return refuse_noise_with_modes(reader, report);
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 
 #include "network/port_renormalise.hpp"
 #include "run/driver.hpp"
+#include "run/mode_plan.hpp"
 #include "support/file_slots.hpp"
 #include "touchstone/nport_reader.hpp"
 
@@ -18,9 +19,11 @@ struct NPortPlan {
     // The body of a Touchstone 2.0 output: the records only; the header, which counts them,
     // and '[End]' are the caller's.
     bool version_2 = false;
+    ModeRequest modes;
 };
 
-// Reads the header on from where the reader stands (its read_header done), then every record.
+// Reads the header on from where the reader stands (its read_header done), then every record,
+// mixed-mode data too (see settle_modes).
 // The failure names the input as FileRole::forward and the output as FileRole::output.
 Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPortPlan& plan,
                            OutputSlot& output, RunReport& report);

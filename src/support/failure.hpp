@@ -52,6 +52,19 @@ enum class Cause {
     network_singular,        // I - Gamma S cannot be solved for a record
     new_reference_count,     // --to with neither one value nor one per port
     output_written_before,   // an earlier input of the run was written to this output
+    // Mixed-mode data.
+    mode_malformed,          // a '[Mixed-Mode Order]' token that is no mode
+    mode_order_conflict,     // a second '[Mixed-Mode Order]' that differs
+    mode_port_missing,       // a mode names a port the network does not have
+    mode_pair_of_one_port,   // a pair P,N with P = N
+    mode_port_twice,         // a port in two pairs, or named twice
+    mode_port_left_out,      // a port in no mode
+    mode_without_partner,    // a differential mode without its common mode, or the reverse
+    pair_references_differ,  // the two lines of a pair at different references
+    single_ended_input,      // --single-ended on single-ended data
+    mixed_mode_noise,        // noise data, which has no mixed-mode form
+    mixed_mode_port_impedances,  // port impedance comments in mixed-mode data
+    mixed_mode_from_stream,  // mixed-mode data where the output's form must be known first
     // The system.
     read_failed,
     write_failed,

@@ -74,6 +74,9 @@ void write_version_2_header(OutputSlot& output, const Version2Header& header) {
         references += canonical_number_text(z);
     }
     write_line(output, references);
+    if (!header.mode_order.empty()) {
+        write_line(output, "[Mixed-Mode Order] " + std::string(header.mode_order));
+    }
     write_line(output, "[Network Data]");
 }
 

@@ -30,11 +30,13 @@ struct Version2Header {
     unsigned long long frequencies = 0;
     unsigned long long noise_frequencies = 0;  // two ports only; 0 writes no count
     std::span<const double> references;       // one per port
+    std::string_view mode_order;  // '[Mixed-Mode Order]' of mixed-mode data; empty for none
 };
 
 // '[Version] 2.0', the option line, '[Number of Ports]', for two ports '[Two-Port Data Order]
 // 21_12', '[Number of Frequencies]', '[Number of Noise Frequencies]' where there are any,
-// '[Reference]' and '[Network Data]', each line ending in CR LF.
+// '[Reference]', '[Mixed-Mode Order]' where there is one, and '[Network Data]', each line
+// ending in CR LF.
 void write_version_2_header(OutputSlot& output, const Version2Header& header);
 // '[Noise Data]', which starts the noise block, and '[End]'.
 void write_version_2_noise_start(OutputSlot& output);

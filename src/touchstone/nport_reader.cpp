@@ -10,6 +10,7 @@
 #include "touchstone/comment_lines.hpp"
 #include "touchstone/keyword_line.hpp"
 #include "touchstone/line_tokens.hpp"
+#include "touchstone/mode_order.hpp"
 
 namespace tavrin {
 
@@ -199,6 +200,7 @@ void NPortReader::read_keyword_lines(NPortHeader& header) {
         }
         if (keyword == FileKeyword::end || keyword == FileKeyword::noise_data) {
             // No network data at all: noise lines must never be read as S-parameters.
+            if (keyword == FileKeyword::noise_data) noise_line_ = line;
             phase_ = Phase::ended;
             break;
         }
@@ -219,6 +221,16 @@ void NPortReader::read_keyword_lines(NPortHeader& header) {
     const auto count = static_cast<long long>(header.reference.size());
     if (known != 0 && count > 1 && count != known) {
         refuse(header, Cause::reference_count, header.reference_line, header.reference_text);
+    }
+    if (known != 0 && header.modes) {
+        const ModeOrderCheck check =
+            check_mode_order(*header.modes, static_cast<std::size_t>(known));
+        if (check.fault != ModeOrderFault::none && !header.refusal) {
+            header.refusal = mode_order_refusal(check, *header.modes,
+                                                "[Mixed-Mode Order] " +
+                                                    mode_order_text(*header.modes));
+            header.refusal.line = header.modes_line;
+        }
     }
 }
 
@@ -279,7 +291,7 @@ void NPortReader::read_keyword(NPortHeader& header, long long line) {
             }
             break;
         case FileKeyword::mixed_mode_order:
-            refuse(header, Cause::mixed_mode, line, line_);
+            read_mode_order(header, line);
             break;
         default:
             // The version after the option line, the noise frequency count, keywords we do not
@@ -336,12 +348,42 @@ void NPortReader::read_reference(NPortHeader& header, long long line) {
     header.reference_text = keyword_line;
 }
 
+void NPortReader::read_mode_order(NPortHeader& header, long long line) {
+    const long long known = header.ports != 0 ? header.ports : ports_;
+    if (header.modes_line == 0) header.modes_line = line;
+    ModeOrder order;
+    std::string_view bad;
+    const std::string keyword_line = line_;
+    std::string_view text = keyword_value(keyword_line);
+    for (;;) {
+        if (!read_mode_entries(text, order, bad)) {
+            // Shown as the file wrote it: the cleaned line has '.' for its ','.
+            std::string token(bad);
+            for (char& c : token) c = c == '.' ? ',' : c;
+            refuse(header, Cause::mode_malformed, line_number_, token);
+            return;
+        }
+        if (known != 0 && static_cast<long long>(order.size()) >= known) break;
+        // A long order may go on over lines of entries only; any other line stays.
+        if (!next_line() || !holds_mode_entries_only(line_)) break;
+        has_line_ = false;
+        text = line_;
+    }
+    if (header.modes && *header.modes != order) {
+        refuse(header, Cause::mode_order_conflict, line,
+               "[Mixed-Mode Order] " + mode_order_text(order));
+        return;
+    }
+    header.modes = std::move(order);
+}
+
 void NPortReader::begin_records(int ports, NPortHeader& header) {
     ports_ = ports;
     matrix_ = header.matrix;
     order_12_21_ = header.order_12_21;
     frequencies_stated_ = header.frequencies;
     frequencies_line_ = header.frequencies_line;
+    one_line_records_ = ports == 2 && header.version == 1 && matrix_ == MatrixFormat::full;
     if (phase_ == Phase::header) phase_ = Phase::records;
     if (ports < 1) {
         problem_ = failure_of(Cause::ports_unknown);
@@ -390,6 +432,7 @@ bool NPortReader::read_record(NPortRecord& record) {
     if (!has_line_ && !next_line()) return false;
     if (is_keyword_line(line_)) {
         // '[End]', '[Noise Data]': the data is over.
+        if (keyword_of(line_) == FileKeyword::noise_data) noise_line_ = line_number_;
         phase_ = Phase::ended;
         return false;
     }
@@ -408,6 +451,11 @@ bool NPortReader::read_record(NPortRecord& record) {
         fail_record(Cause::number_malformed, line_number_, token, {});
         return false;
     }
+    if (previous_ && !(frequency > previous_frequency_) && starts_noise_block(rest)) {
+        noise_line_ = line_number_;
+        phase_ = Phase::ended;
+        return false;
+    }
     // The first record may be at 0 Hz, never below.
     if (previous_ ? !(frequency > previous_frequency_) : !(frequency >= 0.0)) {
         fail_record(Cause::frequency_not_rising, line_number_, token,
@@ -421,6 +469,15 @@ bool NPortReader::read_record(NPortRecord& record) {
     for (;;) {
         if (!take_record_numbers(rest, record)) return false;
         if (numbers_taken_ == numbers_per_record_) break;
+        if (one_line_records_) {
+            if (numbers_taken_ != 4) {
+                fail_record(Cause::record_short, record.line, record.frequency_text,
+                            std::to_string(numbers_taken_));
+                return false;
+            }
+            fill_symmetrical(record);
+            break;
+        }
         if (!next_line() || is_keyword_line(line_)) {
             fail_record(Cause::record_short, record.line, record.frequency_text,
                         std::to_string(numbers_taken_));
@@ -437,6 +494,26 @@ bool NPortReader::read_record(NPortRecord& record) {
     next_line();
     check_port_impedances(record);
     return !problem_;
+}
+
+// A two-port's noise block starts where the frequency drops, or stays, with four numbers after
+// it: Fmin, |Gamma opt|, its angle and Rn.
+bool NPortReader::starts_noise_block(std::string_view rest) const {
+    if (ports_ != 2) return false;
+    std::string_view token;
+    double value = 0.0;
+    int count = 0;
+    while (!rest.empty()) {
+        if (!pop_decimal(rest, token, value)) return false;
+        ++count;
+    }
+    return count == 4;
+}
+
+void NPortReader::fill_symmetrical(NPortRecord& record) const {
+    // S11 S21 as written: S12 := S21, S22 := S11, in the file's order S11 S21 S12 S22.
+    record.s.push_back(record.s[1]);
+    record.s.push_back(record.s[0]);
 }
 
 bool NPortReader::take_record_numbers(std::string_view rest, NPortRecord& record) {

@@ -8,9 +8,13 @@
 //   record   := frequency, then the record's numbers (2 N^2 for a full matrix, N (N + 1) for
 //               '[Matrix Format] Lower' or 'Upper'), over as many lines as the file takes;
 //               continuation lines hold no frequency, and the record ends with its line
-//   end      := the end of the file, '[End]', or '[Noise Data]'
+//   end      := the end of the file, '[End]', or '[Noise Data]'; for two ports also a line of a
+//               frequency that does not rise and four numbers, which starts a noise block
 // Version 1 writes N >= 3 row by row (S11 S12 ... S1N, then S21 ...), N = 1 as one pair, and
-// N = 2 as S11 S21 S12 S22 ('[Two-Port Data Order] 12_21': S11 S12 S21 S22).
+// N = 2 as S11 S21 S12 S22 ('[Two-Port Data Order] 12_21': S11 S12 S21 S22), each two-port
+// record on a line of its own: four numbers there are S11 and S21 of a symmetrical device
+// (S12 := S21, S22 := S11). '[Mixed-Mode Order]' (see mode_order.hpp) may continue on lines of
+// entries only.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +27,7 @@
 #include "network/port_renormalise.hpp"
 #include "support/failure.hpp"
 #include "support/file_slots.hpp"
+#include "network/mixed_mode.hpp"
 #include "touchstone/keyword_line.hpp"
 #include "touchstone/option_line.hpp"
 
@@ -51,8 +56,13 @@ struct NPortHeader {
     bool not_renormalized = false;        // a comment says the data is for the ports' own Z
     std::optional<WaveDefinition> waves;  // a comment names the wave definition
     bool port_impedances = false;         // the records carry them (known from the first)
+    // '[Mixed-Mode Order]': the records hold the matrix of these modes; checked against the
+    // port count where the header or the caller gives one.
+    std::optional<ModeOrder> modes;
+    long long modes_line = 0;  // the first; set even where the order cannot be read
     // The first thing the file states that cannot be converted: a port count that differs
-    // from the one given to the reader, '[Mixed-Mode Order]', an unknown matrix format...
+    // from the one given to the reader, an order of modes that does not name every port once
+    // per mode, an unknown matrix format...
     Failure refusal;
 };
 
@@ -97,6 +107,9 @@ public:
     // Why the records ended early, if they did; its file role is the caller's to set.
     const Failure& problem() const { return problem_; }
     unsigned long long records_read() const { return records_read_; }
+    // Where noise data follows the records ('[Noise Data]', or a two-port's noise line), once
+    // they have ended; 0 where none does.
+    long long noise_line() const { return noise_line_; }
 
 private:
     enum class Phase { header, records, ended };
@@ -106,6 +119,9 @@ private:
     void read_keyword_lines(NPortHeader& header);
     void read_keyword(NPortHeader& header, long long line);
     void read_reference(NPortHeader& header, long long line);
+    void read_mode_order(NPortHeader& header, long long line);
+    bool starts_noise_block(std::string_view rest) const;
+    void fill_symmetrical(NPortRecord& record) const;
     bool read_record(NPortRecord& record);
     bool take_record_numbers(std::string_view rest, NPortRecord& record);
     void arrange_matrix(NPortRecord& record) const;
@@ -126,6 +142,7 @@ private:
     // How the records are laid out, from the header.
     MatrixFormat matrix_ = MatrixFormat::full;
     bool order_12_21_ = false;
+    bool one_line_records_ = false;  // a version 1 two-port's
     unsigned long long numbers_per_record_ = 0;
     long long frequencies_stated_ = -1;
     long long frequencies_line_ = 0;
@@ -151,6 +168,7 @@ private:
     std::string token_;  // a comment token with a decimal comma, rewritten
     Failure problem_;
     unsigned long long records_read_ = 0;
+    long long noise_line_ = 0;
 };
 
 }  // namespace tavrin

@@ -318,11 +318,12 @@ def plan_for(rng, index, only_two_ports=False):
 # ------------------------------------------------------------------ running and checking
 
 
-def run(tool, folder, arguments, stdin=None):
-    """Status, standard output and standard error of one run."""
+def run(tool, folder, arguments, stdin=None, threads=None):
+    """Status, standard output and standard error of one run (on that many threads)."""
+    env = dict(os.environ, TAVRIN_THREADS=str(threads)) if threads else None
     try:
         done = subprocess.run([tool] + arguments, cwd=folder, input=stdin or b"",
-                              capture_output=True, timeout=60)
+                              capture_output=True, timeout=60, env=env)
         return done.returncode, done.stdout, done.stderr
     except subprocess.TimeoutExpired:
         return "timeout", b"", b""

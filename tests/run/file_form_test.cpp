@@ -1,5 +1,7 @@
 // End-to-end: the file form (--to): names as written, any port count, refusals that leave
-// nothing behind and an existing output untouched, several inputs, the standard streams.
+// nothing behind and an existing output untouched, several inputs, the standard streams, what
+// -v says of mixed-mode data and its header (its numbers, orders and refusals:
+// tests/reference/check_mixed_mode.py).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -210,6 +212,34 @@ TEST(FileForm, ReferencesPerPortGiveAVersion2FileThatReadsBack) {
         ASSERT_EQ(got.size(), expected.size()) << back[i];
         for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], expected[k], 1e-8) << back[i];
     }
+}
+
+// Two matched lines, 1 to 2 and 3 to 4; nothing couples them.
+const std::string two_lines =
+    "# GHz S RI R 50\n"
+    "1 0 0 0.6 -0.3 0 0 0 0\n 0.6 -0.3 0 0 0 0 0 0\n 0 0 0 0 0 0 0.6 -0.3\n 0 0 0 0 0.6 -0.3 0 0\n";
+
+TEST(MixedModeFiles, AChannelAt85OhmsDifferentialIsWrittenAndSaid) {
+    ScratchDir dir;
+    dir.write("ch.s4p", two_lines);
+    const auto result =
+        run_tool(dir, {"-v", "--to", "42.5", "--mixed-mode", "1,3:2,4", "ch.s4p", "ch85.ts"});
+    ASSERT_EQ(result.status, 0);
+    if (linux_build()) {
+        EXPECT_EQ(result.printed,
+                  "tavrin: wrote ch85.ts: 1 record, 4 ports as 2 differential pairs (D1,3 D2,4 "
+                  "C1,3 C2,4), from 50 ohms to 42.5 ohms per line: differential 85 ohms, common "
+                  "21.25 ohms, RI\n");
+    }
+    const std::string written = dir.read("ch85.ts");
+    EXPECT_TRUE(written.starts_with(crlf_lines(
+        {"[Version] 2.0", "# GHZ S RI R 42.5", "[Number of Ports] 4", "[Number of Frequencies] 1",
+         "[Reference] 42.5 42.5 42.5 42.5", "[Mixed-Mode Order] D1,3 D2,4 C1,3 C2,4",
+         "[Network Data]"}) + "1 "))
+        << written;
+    EXPECT_TRUE(written.ends_with("\r\n[End]\r\n"));
+    ASSERT_EQ(run_tool(dir, {"--to=42.5", "--mixed-mode=1,3:2,4", "ch.s4p", "ch85.s4p"}).status, 0);
+    EXPECT_EQ(dir.read("ch85.s4p"), written);
 }
 
 }  // namespace

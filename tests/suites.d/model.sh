@@ -20,3 +20,6 @@ tool="$root/build-test/tavrin"
 # as files state them, per-port new references, round trips, and the four-argument form's
 # bytes for two-ports.
 /usr/bin/python3 "$root/tests/reference/check_nport.py" "$tool" 300 1
+# Differential pairs: mixed-mode outputs and inputs against numpy's M S M^T and scikit-rf's
+# se2gmm, read back by an own reader of [Mixed-Mode Order]; its refusals.
+/usr/bin/python3 "$root/tests/reference/check_mixed_mode.py" "$tool" 1500 1

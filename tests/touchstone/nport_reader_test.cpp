@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tavrin {
@@ -38,6 +39,7 @@ struct Reading {
     std::vector<NPortRecord> records;
     Failure problem;
     unsigned long long records_read = 0;
+    long long noise_line = 0;
 };
 
 // given: the port count known to the caller; the one settled on is the file's where it says.
@@ -53,6 +55,7 @@ Reading read_file(const std::string& file, int given) {
     while (reader.next_record(r)) out.records.push_back(r);
     out.problem = reader.problem();
     out.records_read = reader.records_read();
+    out.noise_line = reader.noise_line();
     return out;
 }
 
@@ -135,6 +138,10 @@ TEST(NPortReader, ReadsRecordsByCountWhateverTheLineBreaks) {
          Layout::full, {1, 2}},
         {"no records at all", 0, v2 + "[Number of Ports] 1\n[Network Data]\n[End]\n",
          Layout::full, {}},
+        {"the order of modes goes on over a line of entries", 0,
+         v2 + "[Number of Ports] 2\n[Mixed-Mode Order] D1,2\n C1,2\n[Network Data]\n"
+              "1 11 1 21 1 12 1 22 1\n",
+         Layout::full, {1}},
     };
     for (const Case& c : cases) {
         const Reading got = read_file(c.file, c.ports);
@@ -161,6 +168,30 @@ TEST(NPortReader, ReadsRecordsByCountWhateverTheLineBreaks) {
             }
         }
     }
+}
+
+TEST(NPortReader, TwoPortsKeepTheirOwnLineRulesAndNoticeNoiseData) {
+    const std::string v1 = "# GHz S RI\n", r = "1 11 1 21 1 12 1 22 1\n";  // lines 1, 2
+    // Records read, the line noise data starts at, and the problem.
+    const std::vector<std::tuple<std::string, std::size_t, long long, Cause>> cases = {
+        {v1 + r + "1 1 2 3 4\n", 1, 3, Cause::none},
+        {"[Version] 2.0\n" + v1 + "[Network Data]\n" + r + "[Noise Data]\n1 2 3 4 5\n", 1, 5,
+         Cause::none},
+        {v1 + r + "0.5 1 2 3 4 5 6 7 8\n", 1, 0, Cause::frequency_not_rising},
+        {v1 + "1 11 1 21 1 12 1\n", 0, 0, Cause::record_short},  // a truncated export
+    };
+    for (const auto& [file, records, noise_line, cause] : cases) {
+        const Reading got = read_file(file, 2);
+        EXPECT_EQ(got.records.size(), records) << file;
+        EXPECT_EQ(got.noise_line, noise_line) << file;
+        EXPECT_EQ(got.problem.cause, cause) << file;
+    }
+    // Four numbers on a version 1 line are S11 and S21 of a symmetrical device.
+    const Reading got = read_file(v1 + "1 11 1 21 2\n2 11 1 21 2\n", 2);
+    ASSERT_EQ(got.records.size(), 2u);
+    const std::vector<Complex>& s = got.records[0].s;
+    EXPECT_EQ(std::vector<double>({s[0].re, s[1].re, s[2].re, s[3].re, s[2].im}),
+              std::vector<double>({11, 21, 21, 11, 2}));
 }
 
 TEST(NPortReader, KeepsTheRecordsLineAndFrequencyToken) {
@@ -303,7 +334,9 @@ TEST(NPortReader, NamesWhatEndsOrRefusesTheFile) {
         {"a frequency count that is no count", v2 + "[Number of Frequencies] x\n", 1,
          Cause::count_not_usable, 3, "[Number of Frequencies] x", "from 0 up"},
         {"mixed-mode data", v2 + "[Number of Ports] 4\n[Mixed-Mode Order] D2,3 D1,4\n", 0,
-         Cause::mixed_mode, 4, "", ""},
+         Cause::mode_without_partner, 4, "", ""},
+        {"a second order that differs", v2 + "[Mixed-Mode Order] S1\n[Mixed-Mode Order] S2\n",
+         1, Cause::mode_order_conflict, 4, "[Mixed-Mode Order] S2", ""},
         {"an unknown pair order", v2 + "[Two-Port Data Order] 11_22\n", 2,
          Cause::unknown_pair_order, 3, "[Two-Port Data Order] 11_22", ""},
         {"an unknown matrix format", v2 + "[Matrix Format] Diagonal\n", 3, Cause::matrix_not_full,
