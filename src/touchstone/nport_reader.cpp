@@ -93,6 +93,14 @@ long long append_numbers(std::string_view text, std::vector<double>& numbers,
     }
 }
 
+std::size_t token_count(std::string_view cleaned) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < cleaned.size(); ++i) {
+        if (cleaned[i] != ' ' && (i == 0 || cleaned[i - 1] == ' ')) ++count;
+    }
+    return count;
+}
+
 constexpr std::string_view ports_elsewhere = "the file name or --ports";
 
 }  // namespace
@@ -470,6 +478,14 @@ bool NPortReader::read_record(NPortRecord& record) {
         if (!take_record_numbers(rest, record)) return false;
         if (numbers_taken_ == numbers_per_record_) break;
         if (one_line_records_) {
+            // S11 and S21 alone are a symmetrical device, unless S12 and S22 follow on a line of
+            // exactly their four numbers, as some exporters write each record.
+            if (numbers_taken_ == 4 && next_line() && !is_keyword_line(line_) &&
+                token_count(line_) == 4) {
+                has_line_ = false;
+                rest = line_;
+                continue;
+            }
             if (numbers_taken_ != 4) {
                 fail_record(Cause::record_short, record.line, record.frequency_text,
                             std::to_string(numbers_taken_));
@@ -491,7 +507,7 @@ bool NPortReader::read_record(NPortRecord& record) {
     previous_text_.assign(record.frequency_text);
     arrange_matrix(record);
     // The comments after the record, up to the next line, are its own.
-    next_line();
+    if (!has_line_) next_line();
     check_port_impedances(record);
     return !problem_;
 }

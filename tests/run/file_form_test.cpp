@@ -242,5 +242,24 @@ TEST(MixedModeFiles, AChannelAt85OhmsDifferentialIsWrittenAndSaid) {
     EXPECT_EQ(dir.read("ch85.s4p"), written);
 }
 
+TEST(MixedModeFiles, TwoPortRecordsOverTwoLinesReadAsOnOne) {
+    ScratchDir dir;
+    const std::string option = "# GHz S RI R 50\n";
+    dir.write("one.s2p", option + "1 0.1 0.2 0.9 -0.1 0.05 0 0.3 -0.4\n2 0.2 0 0.8 0.1\n");
+    dir.write("two.s2p", option + "1 0.1 0.2 0.9 -0.1\n! S12 S22\n  0.05 0 0.3 -0.4\n"
+                                  "2 0.2 0 0.8 0.1\n");
+    for (const char* name : {"one", "two"}) {
+        ASSERT_EQ(run_tool(dir, {"--to", "50", "--mixed-mode", "1,2", std::string(name) + ".s2p",
+                                 std::string(name) + ".ts"})
+                      .status,
+                  0)
+            << name;
+    }
+    const std::string written = dir.read("two.ts");
+    EXPECT_EQ(written, dir.read("one.ts"));
+    // Record 2 alone is symmetrical: SDD11 = (S11 - S12 - S21 + S22) / 2 = -0.6 - 0.1j.
+    EXPECT_NE(written.find("\r\n2 -0.600000000 -0.100000000 "), std::string::npos) << written;
+}
+
 }  // namespace
 }  // namespace tavrin
