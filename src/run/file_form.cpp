@@ -27,6 +27,7 @@ struct Job {
     std::string input;
     std::string output;
     bool from_stdin = false;
+    bool mixed_mode_input = false;  // its header holds '[Mixed-Mode Order]' (files only)
     bool to_stdout = false;
 };
 
@@ -156,7 +157,7 @@ bool holds_mixed_mode_data(const Job& job) {
 
 // Mixed-mode data is always written as a Touchstone 2.0 file, whatever the output's name.
 bool writes_mixed_mode(const Job& job, const FileForm& files) {
-    return !files.single_ended && (files.pairs || holds_mixed_mode_data(job));
+    return !files.single_ended && (files.pairs || job.mixed_mode_input);
 }
 
 // Writes the conversion into slots.output: the whole file, or for version 2 its body.
@@ -168,7 +169,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     if (Failure failure = port_count_given(job, files.ports, ports)) return failure;
     // Mixed-mode two-ports take the N-port path: the two-port one knows no modes.
     const bool modes_asked = files.pairs || files.single_ended;
-    if (ports == 2 && !modes_asked && !holds_mixed_mode_data(job)) {
+    if (ports == 2 && !modes_asked && !job.mixed_mode_input) {
         return convert_two_port(job, files, options, version_2, slots, report);
     }
     NPortReader reader(input, ports);
@@ -222,9 +223,12 @@ bool write_version_2_file(const RunReport& report, const FileForm& files,
 
 // One input to one output: opened, converted, and moved into place only when complete. A
 // version 2 output is written to a spool file first, since its header counts what follows.
-Failure run_job(const Job& job, const FileForm& files, const RunOptions& options,
+Failure run_job(const Job& given, const FileForm& files, const RunOptions& options,
                 const std::vector<FileIdentity>& inputs, RunReport& report) {
-    if (Failure failure = check_output(job, inputs, files.inputs)) return failure;
+    if (Failure failure = check_output(given, inputs, files.inputs)) return failure;
+    Job job = given;
+    // Asked once: the header is read again only here, before the output's form is chosen.
+    job.mixed_mode_input = !files.pairs && !files.single_ended && holds_mixed_mode_data(job);
     FileSlots slots;
     InputSlot& input = slots.forward;
     const bool opened = job.from_stdin ? input.open_standard_input() : input.open(job.input);
