@@ -169,6 +169,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.z_new = files.to;
     plan.waves = options.waves;
     plan.version_2 = version_2;
+    plan.threads = options.threads;
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
