@@ -1,7 +1,6 @@
 #include "run/diagnostics.hpp"
 
-#include <cstring>
-
+#include "support/system_error_text.hpp"
 #include "text/number_text.hpp"
 
 namespace tavrin {
@@ -27,7 +26,7 @@ std::string where(const Failure& failure, const RunFileNames& names) {
 }
 
 std::string system_reason(int error) {
-    return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
+    return error != 0 ? ": " + system_error_text(error) : std::string();
 }
 
 std::string ohms(double z) { return canonical_number_text(z) + " ohms"; }
