@@ -30,11 +30,21 @@ struct Job {
     bool to_stdout = false;
 };
 
+// A random tag per name, from a generator each thread seeds once from the system's source:
+// opened per file, that source is a file or a system call each time on some systems.
+unsigned long long random_tag() {
+    thread_local std::mt19937_64 generator = [] {
+        std::random_device random;
+        std::seed_seq seed{random(), random(), random(), random()};
+        return std::mt19937_64(seed);
+    }();
+    return generator();
+}
+
 // The name beside the final one that a conversion writes to, so that the final name holds
 // either its old contents or a complete new file, never a partial one.
 std::string part_name(const std::string& output) {
-    std::random_device random;
-    const unsigned long long tag = (static_cast<unsigned long long>(random()) << 32) ^ random();
+    const unsigned long long tag = random_tag();
     std::string hex;
     for (int shift = 60; shift >= 0; shift -= 4) hex += "0123456789abcdef"[(tag >> shift) & 15];
     return output + "." + hex + ".tavrin-part";
