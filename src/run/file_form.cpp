@@ -374,8 +374,10 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
         jobs.push_back(job_of(files, name));
         outputs.push_back(jobs.back().output);
     }
+    // Only jobs run at once need an order between them.
+    const bool at_once = jobs.size() > 1 && command.options.threads.count > 1;
     const std::vector<JobOrder> order =
-        jobs.size() > 1 ? order_of_outputs(outputs) : std::vector<JobOrder>(jobs.size());
+        at_once ? order_of_outputs(outputs) : std::vector<JobOrder>(jobs.size());
     WrittenOutputs written;
     std::vector<InputOutcome> outcomes(jobs.size());
     int status = 0;
