@@ -24,6 +24,13 @@ bool combining_accent_at(std::string_view name, std::size_t i) {
            (lead == 0xCD && next >= 0x80 && next <= 0xAF);
 }
 
+// The name after the last separator, either one counted, its bytes as they are (a path object
+// would convert them through the code page on Windows).
+std::string_view file_name_of(std::string_view path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
 void wait_for(JobOrder& order, std::size_t earlier) {
     if (std::find(order.after.begin(), order.after.end(), earlier) == order.after.end()) {
         order.after.push_back(earlier);
@@ -66,9 +73,10 @@ std::vector<JobOrder> order_of_outputs(const std::vector<std::string>& outputs) 
     // Each job that could reach any file waited for all before it: later ones wait for it.
     std::optional<std::size_t> last_of_any;
     for (std::size_t job = 0; job < outputs.size(); ++job) {
-        const std::string name = std::filesystem::path(outputs[job]).filename().string();
+        const std::string_view name = file_name_of(outputs[job]);
         std::error_code error;
-        if (name.find('~') != std::string::npos || std::filesystem::is_symlink(outputs[job], error)) {
+        if (name.find('~') != std::string_view::npos ||
+            std::filesystem::is_symlink(outputs[job], error)) {
             order[job].all_before = job;
             last_of_any = job;
             continue;
