@@ -84,7 +84,9 @@ std::vector<JobOrder> order_of_outputs(const std::vector<std::string>& outputs) 
         if (last_of_any) wait_for(order[job], *last_of_any);
         follow(last_of_name, folded_name(name), job, order[job]);
         const FileIdentity file = identity_of_path(outputs[job]);
-        if (file.known) follow(last_of_file, std::make_pair(file.volume, file.file), job, order[job]);
+        if (file.known) {
+            follow(last_of_file, std::make_pair(file.volume, file.file), job, order[job]);
+        }
     }
     return order;
 }
