@@ -3,13 +3,15 @@
 // analyser or a circuit simulator writes them.
 //
 //   generate_s2p FORMAT RECORDS BASE [--pair] [--crlf] [--seed N] [--references KIND]
+//                [--files N]
 //
 // FORMAT is ri, ma or db. Writes BASE.s2p, or with --pair the forward and reverse files of a
 // two-step measurement, BASE_fwd.s2p and BASE_rev.s2p (the device turned round). Numbers carry
 // 9 to 12 significant digits; the same arguments always give the same bytes. KIND (single
 // file only) is one (R 50, the default), per-port (R 50 75) or port-impedances (a field
 // solver's export: no R, a Gamma and a Port Impedance comment after every line, complex
-// references that change with frequency).
+// references that change with frequency). --files N writes a folder's worth instead, the
+// single files BASE_1.s2p to BASE_N.s2p, each with a seed of its own.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -204,9 +206,46 @@ void port_impedance_comments(Writer& out, double ghz, std::string_view eol) {
     out.put(eol);
 }
 
+// 10 MHz to about 40 GHz, at least 1 Hz apart.
+struct Sweep {
+    explicit Sweep(unsigned long long records)
+        : step(records > 1 && span / (records - 1) > 0 ? span / (records - 1) : 1) {}
+    std::uint64_t hz(unsigned long long i) const { return start + i * step; }
+
+    static constexpr std::uint64_t start = 10000000u;
+    static constexpr std::uint64_t span = 40000000000ull - start;
+    std::uint64_t step;
+};
+
+void write_single(const std::string& path, Format format, unsigned long long records,
+                  std::uint64_t seed, std::string_view eol, References references) {
+    const Sweep sweep(records);
+    Random random{seed};
+    Writer forward(path);
+    header(forward, format, "complete two-port", eol, references);
+    for (unsigned long long i = 0; i < records; ++i) {
+        const std::uint64_t hz = sweep.hz(i);
+        const Device d = device_at(static_cast<double>(hz) * 1e-9, random);
+        frequency(forward, hz);
+        const Pair list[4] = {d.s11, d.s21, d.s12, d.s22};
+        pairs(forward, list, 4, format, random);
+        // Instruments mark a few points; the comment must be cut off.
+        if (i % 1000 == 999) forward.put(" ! marker");
+        forward.put(eol);
+        if (references == References::port_impedances) {
+            port_impedance_comments(forward, static_cast<double>(hz) * 1e-9, eol);
+        }
+        if (i % 100000 == 99999) {
+            forward.put("! segment boundary");
+            forward.put(eol);
+        }
+    }
+    noise_section(forward, eol);
+}
+
 int usage() {
     std::fprintf(stderr, "usage: generate_s2p ri|ma|db RECORDS BASE [--pair] [--crlf] [--seed N]"
-                         " [--references one|per-port|port-impedances]\n");
+                         " [--references one|per-port|port-impedances] [--files N]\n");
     return 2;
 }
 
@@ -231,12 +270,15 @@ int main(int argc, char** argv) {
     bool crlf = false;
     std::uint64_t seed = 1;
     References references = References::one;
+    unsigned long long files = 0;
     for (int i = 4; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (a == "--pair") {
             pair = true;
         } else if (a == "--crlf") {
             crlf = true;
+        } else if (a == "--files" && i + 1 < argc) {
+            files = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--seed" && i + 1 < argc) {
             seed = std::strtoull(argv[++i], nullptr, 10);
         } else if (a == "--references" && i + 1 < argc) {
@@ -254,42 +296,28 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (records == 0 || (pair && references != References::one)) return usage();
+    if (records == 0 || (pair && references != References::one) || (pair && files > 0)) {
+        return usage();
+    }
     const std::string_view eol = crlf ? "\r\n" : "\n";
+    for (unsigned long long n = 1; n <= files; ++n) {
+        write_single(base + "_" + std::to_string(n) + ".s2p", format, records, seed + n, eol,
+                     references);
+    }
+    if (files > 0) return 0;
 
-    // 10 MHz to about 40 GHz, at least 1 Hz apart.
-    const std::uint64_t start = 10000000u;
-    const std::uint64_t span = 40000000000ull - start;
-    const std::uint64_t step = records > 1 && span / (records - 1) > 0 ? span / (records - 1) : 1;
-
-    Random random{seed};
-    Writer forward(pair ? base + "_fwd.s2p" : base + ".s2p");
-    header(forward, format, pair ? "forward measurement" : "complete two-port", eol, references);
     if (!pair) {
-        for (unsigned long long i = 0; i < records; ++i) {
-            const std::uint64_t hz = start + i * step;
-            const Device d = device_at(static_cast<double>(hz) * 1e-9, random);
-            frequency(forward, hz);
-            const Pair list[4] = {d.s11, d.s21, d.s12, d.s22};
-            pairs(forward, list, 4, format, random);
-            // Instruments mark a few points; the comment must be cut off.
-            if (i % 1000 == 999) forward.put(" ! marker");
-            forward.put(eol);
-            if (references == References::port_impedances) {
-                port_impedance_comments(forward, static_cast<double>(hz) * 1e-9, eol);
-            }
-            if (i % 100000 == 99999) {
-                forward.put("! segment boundary");
-                forward.put(eol);
-            }
-        }
-        noise_section(forward, eol);
+        write_single(base + ".s2p", format, records, seed, eol, references);
         return 0;
     }
+    const Sweep sweep(records);
+    Random random{seed};
+    Writer forward(base + "_fwd.s2p");
+    header(forward, format, "forward measurement", eol, references);
     Writer reverse(base + "_rev.s2p");
     header(reverse, format, "reverse measurement (device turned round)", eol);
     for (unsigned long long i = 0; i < records; ++i) {
-        const std::uint64_t hz = start + i * step;
+        const std::uint64_t hz = sweep.hz(i);
         const Device d = device_at(static_cast<double>(hz) * 1e-9, random);
         // Each run of the analyser measures all four parameters of what is connected.
         const Pair f[4] = {d.s11, d.s21, d.s12, d.s22};

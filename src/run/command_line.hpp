@@ -28,12 +28,16 @@
 
 #include "network/mixed_mode.hpp"
 #include "network/port_renormalise.hpp"
+#include "run/loop_threads.hpp"
 
 namespace tavrin {
 
 struct RunOptions {
     bool verbose = false;
     std::optional<WaveDefinition> waves;  // overrides what a file states
+    // Not of the argument list: the environment's, set where the process starts, and each
+    // file's share where files are converted several at once.
+    LoopThreads threads;
 };
 
 // What the file form asks for.

@@ -1,8 +1,8 @@
 #include "run/diagnostics.hpp"
 
 #include <algorithm>
-#include <cstring>
 
+#include "support/system_error_text.hpp"
 #include "text/number_text.hpp"
 
 namespace tavrin {
@@ -28,7 +28,7 @@ std::string where(const Failure& failure, const RunFileNames& names) {
 }
 
 std::string system_reason(int error) {
-    return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
+    return error != 0 ? ": " + system_error_text(error) : std::string();
 }
 
 std::string ohms(double z) { return canonical_number_text(z) + " ohms"; }

@@ -192,7 +192,7 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
                                       reference_change(header, run.z_new, plan),
                                       two_ports.layout()};
     const LoopResult loop =
-        run_record_loop(two_ports, conversion, slots.output, loop_threads_from_environment());
+        run_record_loop(two_ports, conversion, slots.output, options.threads);
     report.records = loop.records;
     switch (loop.end) {
         case LoopEnd::complete:

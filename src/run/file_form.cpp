@@ -1,16 +1,21 @@
 #include "run/file_form.hpp"
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "run/diagnostics.hpp"
 #include "run/driver.hpp"
+#include "run/file_pool.hpp"
 #include "run/nport_run.hpp"
+#include "run/output_order.hpp"
 #include "support/file_identity.hpp"
 #include "support/removed_on_interrupt.hpp"
 #include "support/text.hpp"
@@ -31,11 +36,21 @@ struct Job {
     bool to_stdout = false;
 };
 
+// A random tag per name, from a generator each thread seeds once from the system's source:
+// opened per file, that source is a file or a system call each time on some systems.
+unsigned long long random_tag() {
+    thread_local std::mt19937_64 generator = [] {
+        std::random_device random;
+        std::seed_seq seed{random(), random(), random(), random()};
+        return std::mt19937_64(seed);
+    }();
+    return generator();
+}
+
 // The name beside the final one that a conversion writes to, so that the final name holds
 // either its old contents or a complete new file, never a partial one.
 std::string part_name(const std::string& output) {
-    std::random_device random;
-    const unsigned long long tag = (static_cast<unsigned long long>(random()) << 32) ^ random();
+    const unsigned long long tag = random_tag();
     std::string hex;
     for (int shift = 60; shift >= 0; shift -= 4) hex += "0123456789abcdef"[(tag >> shift) & 15];
     return output + "." + hex + ".tavrin-part";
@@ -199,6 +214,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.version_2 = version_2;
     plan.modes = {files.pairs ? &*files.pairs : nullptr, files.pairs_text, files.single_ended,
                   files.to_text};
+    plan.threads = options.threads;
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
@@ -295,6 +311,70 @@ std::string display_name(const std::string& name, bool standard, std::string_vie
     return standard ? std::string(stream) : name;
 }
 
+Job job_of(const FileForm& files, const std::string& name) {
+    Job job;
+    job.input = name;
+    job.from_stdin = name == standard_stream;
+    job.output = files.out_dir ? output_in_folder(*files.out_dir, name) : files.output;
+    job.to_stdout = !files.out_dir && files.output == standard_stream;
+    return job;
+}
+
+// The outputs the run has written so far, for the jobs of any thread: two inputs of one file
+// name under --out-dir would meet at one output, and the first one written stays.
+class WrittenOutputs {
+public:
+    bool contain(const FileIdentity& output) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return output.known && files_.count({output.volume, output.file}) > 0;
+    }
+    void add(const FileIdentity& output) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (output.known) files_.insert({output.volume, output.file});
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files_;
+};
+
+struct InputOutcome {
+    bool failed = false;
+    std::string line;  // what --verbose prints of it
+};
+
+// One input of the command line: the checks of a run of several inputs, then its conversion
+// with the loop threads it is given.
+InputOutcome convert_input(const Job& job, const CommandLine& command,
+                           const std::vector<FileIdentity>& inputs, WrittenOutputs& written,
+                           const LoopThreads& threads) {
+    const FileForm& files = command.files;
+    RunOptions options = command.options;
+    options.threads = threads;
+    RunReport report;
+    Failure failure;
+    if (files.out_dir && job.from_stdin) {
+        // Standard input has no file name of its own to write under.
+        failure = failure_of(Cause::cannot_open_input, FileRole::forward);
+        failure.subject = "standard input";
+    } else if (files.out_dir && !is_folder(*files.out_dir)) {
+        failure = output_failure(Cause::cannot_create_output, ENOENT);
+    } else if (written.contain(identity_of_path(job.output))) {
+        failure = output_failure(Cause::output_written_before);
+    } else {
+        failure = run_job(job, files, options, inputs, report);
+        if (!failure && !job.to_stdout) written.add(identity_of_path(job.output));
+    }
+    InputOutcome outcome;
+    outcome.failed = static_cast<bool>(failure);
+    if (!options.verbose) return outcome;
+    const RunFileNames names{display_name(job.input, job.from_stdin, "standard input"), "",
+                             display_name(job.output, job.to_stdout, "standard output")};
+    report.failure = failure;
+    outcome.line = failure ? describe_failure(failure, names) : describe_success(report, names);
+    return outcome;
+}
+
 }  // namespace
 
 int ports_from_extension(std::string_view name) {
@@ -324,41 +404,29 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
     const FileForm& files = command.files;
     std::vector<FileIdentity> inputs;
     for (const std::string& name : files.inputs) inputs.push_back(identity_of_path(name));
-    // Two inputs of one name under --out-dir would meet at one output: the first one stays.
-    std::vector<FileIdentity> written;
-    int status = 0;
+    std::vector<Job> jobs;
+    std::vector<std::string> outputs;
     for (const std::string& name : files.inputs) {
-        Job job;
-        job.input = name;
-        job.from_stdin = name == standard_stream;
-        job.output = files.out_dir ? output_in_folder(*files.out_dir, name) : files.output;
-        job.to_stdout = !files.out_dir && files.output == standard_stream;
-        RunReport report;
-        Failure failure;
-        if (files.out_dir && job.from_stdin) {
-            // Standard input has no file name of its own to write under.
-            failure = failure_of(Cause::cannot_open_input, FileRole::forward);
-            failure.subject = "standard input";
-        } else if (files.out_dir && !is_folder(*files.out_dir)) {
-            failure = output_failure(Cause::cannot_create_output, ENOENT);
-        } else if (const FileIdentity output = identity_of_path(job.output);
-                   std::any_of(written.begin(), written.end(), [&](const FileIdentity& earlier) {
-                       return output.same_as(earlier);
-                   })) {
-            failure = output_failure(Cause::output_written_before);
-        } else {
-            failure = run_job(job, files, command.options, inputs, report);
-            if (!failure && !job.to_stdout) written.push_back(identity_of_path(job.output));
-        }
-        if (failure) status = 1;
-        if (!command.options.verbose) continue;
-        const RunFileNames names{display_name(name, job.from_stdin, "standard input"), "",
-                                 display_name(job.output, job.to_stdout, "standard output")};
-        report.failure = failure;
-        const std::string line =
-            failure ? describe_failure(failure, names) : describe_success(report, names);
-        std::fputs(line.c_str(), messages);
+        jobs.push_back(job_of(files, name));
+        outputs.push_back(jobs.back().output);
     }
+    // Only jobs run at once need an order between them.
+    const bool at_once = jobs.size() > 1 && command.options.threads.count > 1;
+    const std::vector<JobOrder> order =
+        at_once ? order_of_outputs(outputs) : std::vector<JobOrder>(jobs.size());
+    WrittenOutputs written;
+    std::vector<InputOutcome> outcomes(jobs.size());
+    int status = 0;
+    run_jobs(
+        jobs.size(), order, command.options.threads,
+        [&](std::size_t i, const LoopThreads& threads) {
+            outcomes[i] = convert_input(jobs[i], command, inputs, written, threads);
+        },
+        [&](std::size_t i) {
+            if (outcomes[i].failed) status = 1;
+            std::fputs(outcomes[i].line.c_str(), messages);
+            std::string().swap(outcomes[i].line);
+        });
     return status;
 }
 

@@ -9,6 +9,7 @@
 #include "run/driver.hpp"
 #include "run/file_form.hpp"
 #include "run/help.hpp"
+#include "run/loop_threads.hpp"
 #include "support/file_slots.hpp"
 #include "support/process_exit.hpp"
 
@@ -29,7 +30,9 @@ void tell(const tavrin::CommandLine& command, const tavrin::RunReport& report, i
 }  // namespace
 
 int main(int argc, char** argv) {
-    const tavrin::CommandLine command = tavrin::parse_command_line(argc, argv);
+    tavrin::CommandLine command = tavrin::parse_command_line(argc, argv);
+    // Read once, here: the record loops are handed their threads as a value.
+    command.options.threads = tavrin::loop_threads_from_environment();
     // --help and --version are answered before anything else is touched.
     if (command.mode == tavrin::CommandLine::Mode::help ||
         command.mode == tavrin::CommandLine::Mode::version) {

@@ -152,7 +152,7 @@ LoopResult run_nport_loop(NPortWork& work, OutputSlot& output, const LoopThreads
         }
         if (!more) return result;
     }
-    Pipeline<NPortWork> pipeline(work, threads.count);
+    Pipeline<NPortWork> pipeline(work, threads);
     return pipeline.run(output, result);
 }
 
@@ -222,7 +222,7 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
     }
 
     NPortWork work(reader, conversion);
-    const LoopResult loop = run_nport_loop(work, output, loop_threads_from_environment());
+    const LoopResult loop = run_nport_loop(work, output, plan.threads);
     report.records = loop.records;
     if (loop.end == LoopEnd::record_broken) return loop.broken;
     if (reader.problem()) return in_input(reader.problem());

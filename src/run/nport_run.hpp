@@ -7,6 +7,7 @@
 #include "network/port_renormalise.hpp"
 #include "run/driver.hpp"
 #include "run/mode_plan.hpp"
+#include "run/loop_threads.hpp"
 #include "support/file_slots.hpp"
 #include "touchstone/nport_reader.hpp"
 
@@ -20,6 +21,7 @@ struct NPortPlan {
     // and '[End]' are the caller's.
     bool version_2 = false;
     ModeRequest modes;
+    LoopThreads threads;  // for the record loop
 };
 
 // Reads the header on from where the reader stands (its read_header done), then every record,

@@ -1,6 +1,7 @@
 // The per-record work of a large file spread over threads. Reading, the choice of records and
 // writing stay on the calling thread, in file order; the calling thread converts blocks too
-// while it would otherwise wait. What a block holds and how it is converted is the Work's:
+// while it would otherwise wait. The threads beyond it are started at once, or taken from the
+// loop's budget as it spares them. What a block holds and how it is converted is the Work's:
 //
 //   struct Work {
 //       struct Batch { ... };                        // one block's records, reused
@@ -21,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "run/loop_threads.hpp"
 #include "run/record_loop.hpp"
 #include "support/file_slots.hpp"
 #include "support/worker_thread.hpp"
@@ -31,15 +33,13 @@ namespace tavrin {
 template <class Work>
 class Pipeline {
 public:
-    Pipeline(Work& work, unsigned threads) : work_(work), blocks_(2 * threads + 2) {
+    Pipeline(Work& work, const LoopThreads& threads)
+        : work_(work),
+          count_(threads.count > 1 ? threads.count : 1),
+          budget_(threads.budget),
+          blocks_(2 * count_ + 2) {
         for (auto& block : blocks_) block = std::make_unique<Block>();
-        for (unsigned i = 1; i < threads; ++i) {
-            try {
-                workers_.emplace_back([this] { work_on(); });
-            } catch (const std::system_error&) {
-                break;  // no more threads to be had: the calling thread converts the rest
-            }
-        }
+        add_helpers();
     }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -51,6 +51,7 @@ public:
         }
         work_ready_.notify_all();
         for (std::thread& worker : workers_) worker.join();
+        if (budget_ != nullptr) budget_->give_back(static_cast<unsigned>(workers_.size()));
     }
 
     LoopResult run(OutputSlot& output, LoopResult result);
@@ -64,6 +65,26 @@ private:
     };
 
     Block& block(unsigned long long sequence) { return *blocks_[sequence % blocks_.size()]; }
+
+    // Helper threads up to the count asked for, as many as the budget spares now; called
+    // again as the file goes on, so that threads other files give back are taken up.
+    void add_helpers() {
+        while (workers_.size() + 1 < count_) {
+            if (budget_ != nullptr && !budget_->take()) return;
+            try {
+                workers_.emplace_back([this] { work_on(); });
+            } catch (const std::system_error&) {
+                // No more threads to be had: the calling thread converts the rest.
+                if (budget_ != nullptr) budget_->give_back(1);
+                count_ = static_cast<unsigned>(workers_.size()) + 1;
+                return;
+            }
+        }
+    }
+
+    // Blocks filled but not yet written: two for each thread converting, so that memory
+    // follows the threads actually running.
+    unsigned long long most_in_flight() const { return 2 * (workers_.size() + 1) + 2; }
 
     void convert(Block& block, OutputSlot& scratch, PictureState& pictures) const {
         work_.convert(block.batch, scratch, pictures);
@@ -96,6 +117,8 @@ private:
     }
 
     Work& work_;
+    unsigned count_;
+    ThreadBudget* budget_;
     std::vector<std::unique_ptr<Block>> blocks_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
@@ -132,9 +155,11 @@ LoopResult Pipeline<Work>::run(OutputSlot& output, LoopResult result) {
                 return result;
             }
         }
-        if (!input_ended && block(filled).state == Block::State::free) {
+        if (!input_ended && filled - written < most_in_flight() &&
+            block(filled).state == Block::State::free) {
             Block& next = block(filled);
             lock.unlock();
+            add_helpers();
             next.output.clear();
             input_ended = !work_.fill(next.batch, result);
             lock.lock();

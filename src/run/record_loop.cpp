@@ -1,8 +1,6 @@
 #include "run/record_loop.hpp"
 
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "run/pipeline.hpp"
@@ -17,9 +15,6 @@ namespace {
 // between threads rare.
 constexpr std::size_t records_per_block = 1024;
 constexpr std::size_t text_bytes_per_block = 256 * 1024;
-// Without TAVRIN_THREADS, files of up to this many records never start a thread.
-constexpr unsigned long long records_before_threads = 16384;
-constexpr unsigned most_threads = 64;
 
 // The next two-port the loop may convert, counted; false at the end of the input or where a
 // record ends the loop (result.end then says why).
@@ -139,24 +134,6 @@ bool RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
     return true;
 }
 
-LoopThreads loop_threads_from_environment() {
-    LoopThreads threads;
-    const char* const setting = std::getenv("TAVRIN_THREADS");
-    if (setting != nullptr && *setting != '\0') {
-        char* end = nullptr;
-        const unsigned long n = std::strtoul(setting, &end, 10);
-        if (*end == '\0' && n >= 1 && n <= most_threads) {
-            threads.count = static_cast<unsigned>(n);
-            threads.start_after = 0;
-            return threads;
-        }
-    }
-    const unsigned cores = std::thread::hardware_concurrency();
-    threads.count = cores == 0 ? 1 : (cores > most_threads ? most_threads : cores);
-    threads.start_after = records_before_threads;
-    return threads;
-}
-
 LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
                            OutputSlot& output, const LoopThreads& threads) {
     PictureState pictures;
@@ -177,7 +154,7 @@ LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conver
         }
     }
     TwoPortWork work(reader, conversion);
-    Pipeline<TwoPortWork> pipeline(work, threads.count);
+    Pipeline<TwoPortWork> pipeline(work, threads);
     return pipeline.run(output, result);
 }
 

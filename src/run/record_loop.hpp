@@ -4,6 +4,7 @@
 
 #include "network/reference_change.hpp"
 #include "network/renormalise.hpp"
+#include "run/loop_threads.hpp"
 #include "support/file_slots.hpp"
 #include "text/picture.hpp"
 #include "touchstone/data_format.hpp"
@@ -22,18 +23,6 @@ struct RecordConversion {
     bool convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures,
                  BrokenTwoPort& broken) const;
 };
-
-// How many threads share the per-record work, and from when. One thread is the plain loop.
-struct LoopThreads {
-    unsigned count = 1;
-    // Records converted on the calling thread before the others start: a small file is done
-    // before starting threads would pay off.
-    unsigned long long start_after = 0;
-};
-
-// TAVRIN_THREADS=N (1 to 64) when set, with threads from the first record; otherwise the
-// machine's cores, once a file has shown itself large.
-LoopThreads loop_threads_from_environment();
 
 enum class LoopEnd {
     complete,           // the forward data ended

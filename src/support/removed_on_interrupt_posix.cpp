@@ -11,20 +11,29 @@ namespace tavrin {
 
 namespace {
 
-constexpr int slot_count = 2;
+// Room for a few files per job (an output, its spool, what comes beside them) for every
+// thread a run may have.
+constexpr int slot_count = 4 * 64;
 constexpr std::size_t longest_name = 4096;
 // SIGPIPE too: standard output closed early ends a run whose Touchstone 2.0 body is spooled.
 constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
-// Written by the converting thread before the slot is marked live; read by the handler.
+// A slot is claimed by one thread (free to writing), its name written, then marked live. The
+// handler marks a live slot removing before it reads the name; a removing slot is never given
+// out again, so the name cannot change under the handler while other threads go on.
+enum SlotState : int { free_slot, writing, live, removing };
 char names[slot_count][longest_name];
-std::atomic<bool> live[slot_count];
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler reads these");
+std::atomic<int> states[slot_count];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads these");
 
 void on_ending_signal(int signal_number) {
     const int saved_errno = errno;
     for (int i = 0; i < slot_count; ++i) {
-        if (live[i].load()) ::unlink(names[i]);
+        int state = live;
+        // A second signal may enter while the first removes: both may remove the same file.
+        if (states[i].compare_exchange_strong(state, removing) || state == removing) {
+            ::unlink(names[i]);
+        }
     }
     ::raise(signal_number);  // the default action, put back when this handler was entered
     errno = saved_errno;
@@ -53,16 +62,20 @@ RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path) {
     if (path.empty() || path.size() >= longest_name) return;
     install_once();
     for (int i = 0; i < slot_count; ++i) {
-        if (live[i].load()) continue;
+        int state = free_slot;
+        if (!states[i].compare_exchange_strong(state, writing)) continue;
         std::memcpy(names[i], path.c_str(), path.size() + 1);
-        live[i].store(true);
+        states[i].store(live);
         slot_ = i;
         return;
     }
 }
 
 RemovedOnInterrupt::~RemovedOnInterrupt() {
-    if (slot_ >= 0) live[slot_].store(false);
+    if (slot_ < 0) return;
+    // Left as it is when the handler has begun to remove it: the process is ending.
+    int state = live;
+    states[slot_].compare_exchange_strong(state, free_slot);
 }
 
 }  // namespace tavrin

@@ -54,6 +54,24 @@ TEST(FileFormReplacing, KeepsTheLinkAndThePermissionsOfTheOutput) {
               (std::vector<std::string>{"in.s1p", "kept.s1p", "link.s1p", "plain.s1p"}));
 }
 
+// The tool started in dir, its streams on /dev/null.
+pid_t start_tool(const ScratchDir& dir, const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = test::tool_command();
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null < 0 || ::chdir(dir.path().c_str()) != 0) ::_exit(126);
+        for (const int fd : {0, 1, 2}) ::dup2(null, fd);
+        std::vector<char*> argv;
+        for (std::string& word : command) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
 // The input is a pipe the test holds open, so the run is stopped while its output is a part
 // file; the signal must take the part file with it and leave the old output as it was.
 TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
@@ -66,19 +84,7 @@ TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
         ScratchDir dir;
         ASSERT_EQ(::mkfifo(dir.file("in.s1p").c_str(), 0600), 0);
         dir.write(output, "keep");
-        std::vector<std::string> command = test::tool_command();
-        command.insert(command.end(), {"--to", "75", "in.s1p", output});
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            if (null < 0 || ::chdir(dir.path().c_str()) != 0) ::_exit(126);
-            for (const int fd : {0, 1, 2}) ::dup2(null, fd);
-            std::vector<char*> argv;
-            for (std::string& word : command) argv.push_back(word.data());
-            argv.push_back(nullptr);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
+        const pid_t child = start_tool(dir, {"--to", "75", "in.s1p", output});
         ASSERT_GT(child, 0);
         // Not blocking: a run that never opens its input must fail the test, not hang it.
         int feed = -1;
@@ -142,6 +148,35 @@ TEST(FileFormArchive, XargsConvertsEveryFileAsARunOfItsOwnWould) {
     EXPECT_FALSE(dir.exists("conv/broken.s1p"));
     EXPECT_NE(dir.read("said").find("meas/a/broken.s1p line 2"), std::string::npos)
         << dir.read("said");
+// Inputs under --out-dir are converted at once, each with its part file: a signal takes all.
+TEST(FileFormInterrupted, ARunOfSeveralFilesAtOnceLeavesNoPartFile) {
+    if (test::tool_is_windows_build()) GTEST_SKIP() << "signals are POSIX's";
+    ScratchDir dir;
+    fs::create_directory(dir.path() / "in");
+    std::vector<std::string> arguments = {"--to", "75", "--out-dir", "."};
+    for (const char* input : {"in/a.s1p", "in/b.s1p", "in/c.s1p", "in/d.ts"}) {
+        ASSERT_EQ(::mkfifo(dir.file(input).c_str(), 0600), 0);
+        arguments.push_back(input);
+    }
+    ::setenv("TAVRIN_THREADS", "4", 1);
+    const pid_t child = start_tool(dir, arguments);
+    ::unsetenv("TAVRIN_THREADS");
+    // Each pipe fed once the run reads it; then the inputs' folder, four part files and the
+    // spool of the Touchstone 2.0 output, for at most ten seconds.
+    std::vector<int> feeds;
+    for (int wait = 0; wait < 1000 && names_in(dir).size() < 6; ++wait) {
+        for (std::size_t i = 4 + feeds.size(); i < arguments.size(); ++i) {
+            const int feed = ::open(dir.file(arguments[i]).c_str(), O_WRONLY | O_NONBLOCK);
+            if (feed < 0 || ::write(feed, one_port.data(), one_port.size()) < 0) break;
+            feeds.push_back(feed);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(names_in(dir).size(), 6u) << "not every part file appeared";
+    ::kill(child, SIGTERM);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    for (const int feed : feeds) ::close(feed);
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"in"}));
 }
 
 }  // namespace

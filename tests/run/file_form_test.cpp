@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/conversion_support.hpp"
@@ -15,6 +16,7 @@
 namespace tavrin {
 namespace {
 
+using namespace std::string_literals;
 using test::crlf_lines;
 using test::run_tool;
 using test::ScratchDir;
@@ -144,32 +146,118 @@ TEST(FileForm, AnOutputThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(files_in(dir), (std::vector<std::string>{"a.s3p", "link.s3p", "sub"}));
 }
 
-TEST(FileForm, OutDirConvertsEveryInputItCanAndTellsOfTheOthers) {
-    ScratchDir dir;
-    std::filesystem::create_directory(dir.path() / "in");
+// The lines the tool printed, without Wine's.
+std::vector<std::string> tool_lines(const std::string& printed) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; at < printed.size(); at = end + 1) {
+        end = std::min(printed.find('\n', at), printed.size());
+        if (printed.compare(at, 8, "tavrin: ") == 0) lines.push_back(printed.substr(at, end - at));
+    }
+    return lines;
+}
+
+// Each file in dir, its name and bytes.
+std::vector<std::string> contents_of(const ScratchDir& dir) {
+    std::vector<std::string> contents = files_in(dir);
+    for (std::string& name : contents) name += ": " + dir.read(name);
+    return contents;
+}
+
+// The inputs converted to out/ at a thread count; out/link.s1p leads to out/y.s1p.
+test::RunResult convert_folder(const ScratchDir& dir, const char* threads,
+                               const std::vector<std::pair<std::string, std::string>>& inputs) {
     std::filesystem::create_directory(dir.path() / "out");
-    dir.write("in/good.s3p", three_port);
-    dir.write("in/bad.s3p", three_port.substr(0, three_port.size() - 4));
-    dir.write("in/also.s1p", "# GHz S RI R 50\n1 0 0\n");
-    // Of the same name in another folder: it must not replace what the first one wrote.
-    std::filesystem::create_directory(dir.path() / "in2");
-    dir.write("in2/also.s1p", "# GHz S RI R 50\n1 0.5 0\n");
-    const auto result = run_tool(dir, {"-v", "--to", "75", "--out-dir", "out", "in/good.s3p",
-                                       "in/bad.s3p", "in/also.s1p", "in2/also.s1p"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.printed.find("an earlier input of this run"), std::string::npos);
-    // A matched 50-ohm load seen from 75 ohms: (50 - 75) / (50 + 75).
-    EXPECT_EQ(dir.read("out/also.s1p"),
-              crlf_lines({"# GHZ S RI R 75", "1 -0.200000000  0.000000000"}));
-    // The folder and the name joined by the system's separator ('out\\good.s3p' on Windows).
-    EXPECT_NE(result.printed.find("good.s3p: 2 S-parameter records of 3 ports"), std::string::npos)
-        << result.printed;
-    EXPECT_NE(result.printed.find("in/bad.s3p"), std::string::npos) << result.printed;
-    EXPECT_EQ(files_in(dir), (std::vector<std::string>{"in", "in/also.s1p", "in/bad.s3p",
-                                                       "in/good.s3p", "in2", "in2/also.s1p",
-                                                       "out", "out/also.s1p", "out/good.s3p"}));
-    ASSERT_EQ(run_tool(dir, {"--to", "75", "in/good.s3p", "single.s3p"}).status, 0);
-    EXPECT_EQ(dir.read("out/good.s3p"), dir.read("single.s3p"));
+    dir.write("out/y.s1p", "old");
+    std::filesystem::create_symlink("y.s1p", dir.path() / "out" / "link.s1p");
+    std::vector<std::string> arguments = {"-v", "--to", "75", "--out-dir", "out"};
+    for (const auto& [name, contents] : inputs) {
+        std::filesystem::create_directories((dir.path() / name).parent_path());
+        dir.write(name, contents);
+        arguments.push_back(name);
+    }
+    ::setenv("TAVRIN_THREADS", threads, 1);
+    const test::RunResult result = run_tool(dir, arguments);
+    ::unsetenv("TAVRIN_THREADS");
+    return result;
+}
+
+// One file after the other or several at once: the same outputs, the same lines in the order
+// of the inputs. A long file among them spreads over threads, to the same bytes.
+TEST(FileForm, OutDirConvertsEveryInputItCanAndTellsOfTheOthers) {
+    std::string long_file = "# MHz S MA R 50\n";
+    for (int i = 1; i <= 20000; ++i) {
+        long_file += std::to_string(i) + " 0." + std::to_string(i % 97 + 1) + " 5 2 1 0 0 0.3 4\n";
+    }
+    std::vector<std::string> said_at_one, contents_at_one;
+    for (const char* threads : {"1", "2", "4"}) {
+        SCOPED_TRACE(threads);
+        ScratchDir dir;
+        // in2/also.s1p meets in/also.s1p at one output: it must not replace what that wrote.
+        const auto result = convert_folder(
+            dir, threads,
+            {{"in/good.s3p", three_port}, {"in/long.s2p", long_file},
+             {"in/bad.s3p", three_port.substr(0, three_port.size() - 4)},
+             {"in/v2.ts", "[Version] 2.0\n# GHz S RI R 50\n[Number of Ports] 1\n1 0.2 0\n"},
+             {"in/also.s1p", "# GHz S RI R 50\n1 0 0\n"},
+             {"in2/also.s1p", "# GHz S RI R 50\n1 0.5 0\n"}});
+        EXPECT_EQ(result.status, 1);
+        const std::vector<std::string> said = tool_lines(result.printed);
+        ASSERT_EQ(said.size(), 6u) << result.printed;
+        // The folder and the name joined by the system's separator ('out\\good.s3p' on Windows).
+        EXPECT_NE(said[0].find("good.s3p: 2 S-parameter records of 3 ports"), std::string::npos);
+        EXPECT_NE(said[1].find("long.s2p: 20000 S-parameter records"), std::string::npos);
+        EXPECT_NE(said[2].find("in/bad.s3p"), std::string::npos) << said[2];
+        EXPECT_NE(said[3].find("v2.ts: 1 S-parameter record"), std::string::npos) << said[3];
+        EXPECT_NE(said[5].find("an earlier input of this run"), std::string::npos) << said[5];
+        // A matched 50-ohm load seen from 75 ohms: (50 - 75) / (50 + 75).
+        EXPECT_EQ(dir.read("out/also.s1p"),
+                  crlf_lines({"# GHZ S RI R 75", "1 -0.200000000  0.000000000"}));
+        if (said_at_one.empty()) {
+            // The outputs of the good ones beside y and its link, and no part file.
+            EXPECT_EQ(files_in(dir), (std::vector<std::string>{
+                                         "in", "in/also.s1p", "in/bad.s3p", "in/good.s3p",
+                                         "in/long.s2p", "in/v2.ts", "in2", "in2/also.s1p", "out",
+                                         "out/also.s1p", "out/good.s3p", "out/link.s1p",
+                                         "out/long.s2p", "out/v2.ts", "out/y.s1p"}));
+            said_at_one = said;
+            contents_at_one = contents_of(dir);
+            ASSERT_EQ(run_tool(dir, {"--to", "75", "in/good.s3p", "single.s3p"}).status, 0);
+            EXPECT_EQ(dir.read("out/good.s3p"), dir.read("single.s3p"));
+        } else {
+            EXPECT_EQ(said, said_at_one);
+            EXPECT_TRUE(contents_of(dir) == contents_at_one);
+        }
+    }
+}
+
+// An input whose output an earlier input wrote is refused; where the earlier one failed, the
+// later one is written: the same at any thread count.
+TEST(FileForm, OutDirCatchesTwoInputsOfOneOutputAtEveryThreadCount) {
+    const std::string matched = "# GHz S RI R 50\n1 0 0\n", open = "# GHz S RI R 50\n1 1 0\n";
+    // The first x is broken, so the second is written. link.s1p leads to what y wrote; X is
+    // another name where letter case counts (not on Windows).
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        {"a/x.s1p", "# GHz S RI R 50\n1 0\n"}, {"b/x.s1p", matched}, {"c/x.s1p", open},
+        {"d/y.s1p", matched}, {"e/X.s1p", matched}, {"f/link.s1p", open}};
+    // The more refused ones, the likelier a run that let them race would show it.
+    for (const char* folder : {"g", "h", "i", "j"}) inputs.push_back({folder + "/x.s1p"s, open});
+    const bool folds_case = test::tool_is_windows_build();
+    const std::string converted = "# GHZ S RI R 75\r\n1 -0.200000000  0.000000000\r\n";
+    for (const char* threads : {"1", "2", "4"}) {
+        ScratchDir dir;
+        const std::vector<std::string> said =
+            tool_lines(convert_folder(dir, threads, inputs).printed);
+        ASSERT_EQ(said.size(), inputs.size()) << threads;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            const bool refused = i == 2 || i >= 5 || (i == 4 && folds_case);
+            EXPECT_EQ(said[i].find("an earlier input") != std::string::npos, refused)
+                << threads << ": " << said[i];
+        }
+        for (const char* name : {"out/x.s1p", "out/y.s1p", "out/link.s1p"}) {
+            EXPECT_EQ(dir.read(name), converted) << threads << " " << name;
+        }
+        EXPECT_EQ(dir.exists("out/X.s1p"), !folds_case) << threads;
+    }
 }
 
 TEST(FileForm, StandardStreamsCarryTheSameBytesAsFiles) {

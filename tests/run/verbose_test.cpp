@@ -2,7 +2,9 @@
 // same runs without it print nothing and end with the same status and files.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,7 +39,8 @@ std::vector<VerboseCase> failing_runs() {
     return {
         {"output named as an input", {{"a", plain}}, {"a", "a", "a", "75"}, Output::absent,
          {"tavrin: a.s2p: ", "input's name"}},
-        {"forward missing", {}, {"a", "a", "c", "75"}, Output::absent, {"cannot open a.s2p"}},
+        {"forward missing", {}, {"a", "a", "c", "75"}, Output::absent,
+         {"cannot open a.s2p: " + std::string(std::strerror(ENOENT))}},
         {"reverse missing", {{"a", plain}}, {"a", "b", "c", "75"}, Output::absent,
          {"cannot open b.s2p"}},
         {"output is a folder", {{"a", plain}}, {"a", "a", "dir", "75"}, Output::absent,
