@@ -148,6 +148,8 @@ TEST(FileFormArchive, XargsConvertsEveryFileAsARunOfItsOwnWould) {
     EXPECT_FALSE(dir.exists("conv/broken.s1p"));
     EXPECT_NE(dir.read("said").find("meas/a/broken.s1p line 2"), std::string::npos)
         << dir.read("said");
+}
+
 // Inputs under --out-dir are converted at once, each with its part file: a signal takes all.
 TEST(FileFormInterrupted, ARunOfSeveralFilesAtOnceLeavesNoPartFile) {
     if (test::tool_is_windows_build()) GTEST_SKIP() << "signals are POSIX's";
