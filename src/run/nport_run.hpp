@@ -5,6 +5,7 @@
 #include <span>
 
 #include "network/port_renormalise.hpp"
+#include "network/record_observer.hpp"
 #include "run/driver.hpp"
 #include "support/file_slots.hpp"
 #include "touchstone/nport_reader.hpp"
@@ -18,6 +19,7 @@ struct NPortPlan {
     // The body of a Touchstone 2.0 output: the records only; the header, which counts them,
     // and '[End]' are the caller's.
     bool version_2 = false;
+    RecordObserver* observer = nullptr;  // handed every record written, where there is one
 };
 
 // Reads the header on from where the reader stands (its read_header done), then every record.

@@ -1,11 +1,13 @@
 #include "run/record_loop.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "run/pipeline.hpp"
+#include "text/number_text.hpp"
 #include "touchstone/output_record.hpp"
 
 namespace tavrin {
@@ -43,8 +45,64 @@ std::size_t append(std::string& texts, std::string_view text) {
     return at;
 }
 
+// What an observer is handed of each two-port: the elements it asked for, from S11, S21, S12
+// and S22 as read and as written.
+class TwoPortWatch {
+public:
+    explicit TwoPortWatch(RecordObserver& observer)
+        : observer_(observer), elements_(observer.begin(2)) {
+        if (elements_.size() > 4) elements_ = elements_.first(4);
+    }
+
+    void deliver(double frequency, const TwoPort& read, const TwoPort& written) {
+        for (std::size_t k = 0; k < elements_.size(); ++k) {
+            read_[k] = element(read, elements_[k]);
+            written_[k] = element(written, elements_[k]);
+        }
+        observer_.record(frequency, read_, written_);
+    }
+
+private:
+    // Row-major, as the observer counts them: S11, S12, S21, S22.
+    static const Complex& element(const TwoPort& s, std::size_t index) {
+        switch (index) {
+            case 0: return s.s11;
+            case 1: return s.s12;
+            case 2: return s.s21;
+            default: return s.s22;
+        }
+    }
+
+    RecordObserver& observer_;
+    std::span<const std::size_t> elements_;
+    Complex read_[4];
+    Complex written_[4];
+};
+
+// A two-port kept for an observer, from the thread that converted it to the one that writes.
+struct KeptTwoPort {
+    double frequency = 0.0;
+    TwoPort read;
+    TwoPort written;
+};
+
+// One record converted and written; with an observer, what it is handed is kept.
+template <bool watched>
+bool convert_record(const RecordConversion& conversion, const TwoPortText& text,
+                    OutputSlot& output, PictureState& pictures, BrokenTwoPort& broken,
+                    KeptTwoPort* kept) {
+    if constexpr (watched) {
+        kept->frequency = parse_number(text.frequency_text);
+        return conversion.convert(text, output, pictures, broken, kept->read, kept->written);
+    } else {
+        (void)kept;
+        return conversion.convert(text, output, pictures, broken);
+    }
+}
+
 // The two-port loop's share of the pipeline: blocks of consecutive two-ports, their texts as
 // the reader chose them.
+template <bool watched>
 class TwoPortWork {
 public:
     struct Batch {
@@ -57,6 +115,7 @@ public:
         };
         std::string texts;
         std::vector<Entry> entries;
+        std::vector<KeptTwoPort> kept;  // with an observer: one per entry converted
         // The first record of the block that could not be converted; the output ends before it.
         std::size_t broken_at = no_broken_record;
         BrokenTwoPort broken;
@@ -72,8 +131,8 @@ public:
         }
     };
 
-    TwoPortWork(TwoPortReader& reader, const RecordConversion& conversion)
-        : reader_(reader), conversion_(conversion) {}
+    TwoPortWork(TwoPortReader& reader, const RecordConversion& conversion, TwoPortWatch* watch)
+        : reader_(reader), conversion_(conversion), watch_(watch) {}
 
     bool fill(Batch& batch, LoopResult& result) {
         batch.texts.clear();
@@ -83,7 +142,7 @@ public:
         while (batch.entries.size() < records_per_block &&
                batch.texts.size() < text_bytes_per_block) {
             if (!take_next(reader_, conversion_, text, result)) return false;
-            Batch::Entry e;
+            typename Batch::Entry e;
             e.frequency_size = text.frequency_text.size();
             e.frequency_at = append(batch.texts, text.frequency_text);
             e.forward_size = text.forward.size();
@@ -101,12 +160,27 @@ public:
     bool empty(const Batch& batch) const { return batch.entries.empty(); }
 
     void convert(Batch& batch, OutputSlot& scratch, PictureState& pictures) const {
+        if constexpr (watched) batch.kept.resize(batch.entries.size());
         for (std::size_t i = 0; i < batch.entries.size(); ++i) {
-            if (!conversion_.convert(batch.text_of(batch.entries[i]), scratch, pictures,
-                                     batch.broken)) {
+            if (!convert_record<watched>(conversion_, batch.text_of(batch.entries[i]), scratch,
+                                         pictures, batch.broken,
+                                         watched ? &batch.kept[i] : nullptr)) {
                 batch.broken_at = i;
                 break;
             }
+        }
+    }
+
+    // On the calling thread, once the block is written.
+    void deliver(const Batch& batch) const {
+        if constexpr (watched) {
+            const std::size_t end = std::min(batch.entries.size(), batch.broken_at);
+            for (std::size_t i = 0; i < end; ++i) {
+                const KeptTwoPort& kept = batch.kept[i];
+                watch_->deliver(kept.frequency, kept.read, kept.written);
+            }
+        } else {
+            (void)batch;
         }
     }
 
@@ -120,23 +194,73 @@ public:
 private:
     TwoPortReader& reader_;
     const RecordConversion& conversion_;
+    TwoPortWatch* watch_;
 };
+
+// The record loop, for a conversion watched or not: on the calling thread alone for a small
+// file, then spread over the threads.
+template <bool watched>
+LoopResult run_loop(TwoPortReader& reader, const RecordConversion& conversion,
+                    OutputSlot& output, const LoopThreads& threads, TwoPortWatch* watch) {
+    PictureState pictures;
+    LoopResult result;
+    TwoPortText text;
+    KeptTwoPort kept;
+    while (threads.count <= 1 || result.records < threads.start_after) {
+        if (!take_next(reader, conversion, text, result)) return result;
+        BrokenTwoPort broken;
+        if (!convert_record<watched>(conversion, text, output, pictures, broken, &kept)) {
+            result.end = LoopEnd::record_broken;
+            result.broken = broken_record(text, broken);
+            return result;
+        }
+        if constexpr (watched) watch->deliver(kept.frequency, kept.read, kept.written);
+        // Stop at once on a full disk rather than compute what cannot be written.
+        if (output.failed()) {
+            result.end = LoopEnd::write_failed;
+            return result;
+        }
+    }
+    TwoPortWork<watched> work(reader, conversion, watch);
+    Pipeline<TwoPortWork<watched>> pipeline(work, threads.count);
+    return pipeline.run(output, result);
+}
+
+// Both conversions of a record; keep sees the two-port as read and as written, in
+// real/imaginary form.
+template <class Keep>
+bool convert_and_keep(const RecordConversion& c, const TwoPortText& text, OutputSlot& output,
+                      PictureState& pictures, BrokenTwoPort& broken, Keep keep) {
+    TwoPort s;
+    if (!take_two_port(text, c.layout, s, broken)) return false;
+    c.format.to_ri(s);
+    TwoPort result;
+    if (!c.change.apply(s, text.impedances, result)) {
+        broken = {FileRole::forward, -1};
+        return false;
+    }
+    keep(s, result);
+    c.format.from_ri(result);
+    write_data_record(output, pictures, text.frequency_text, c.format, result);
+    return true;
+}
 
 }  // namespace
 
 bool RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
                                PictureState& pictures, BrokenTwoPort& broken) const {
-    TwoPort s;
-    if (!take_two_port(text, layout, s, broken)) return false;
-    format.to_ri(s);
-    TwoPort result;
-    if (!change.apply(s, text.impedances, result)) {
-        broken = {FileRole::forward, -1};
-        return false;
-    }
-    format.from_ri(result);
-    write_data_record(output, pictures, text.frequency_text, format, result);
-    return true;
+    return convert_and_keep(*this, text, output, pictures, broken,
+                            [](const TwoPort&, const TwoPort&) {});
+}
+
+bool RecordConversion::convert(const TwoPortText& text, OutputSlot& output,
+                               PictureState& pictures, BrokenTwoPort& broken, TwoPort& read,
+                               TwoPort& written) const {
+    return convert_and_keep(*this, text, output, pictures, broken,
+                            [&](const TwoPort& s, const TwoPort& result) {
+                                read = s;
+                                written = result;
+                            });
 }
 
 LoopThreads loop_threads_from_environment() {
@@ -158,27 +282,12 @@ LoopThreads loop_threads_from_environment() {
 }
 
 LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
-                           OutputSlot& output, const LoopThreads& threads) {
-    PictureState pictures;
-    LoopResult result;
-    TwoPortText text;
-    while (threads.count <= 1 || result.records < threads.start_after) {
-        if (!take_next(reader, conversion, text, result)) return result;
-        BrokenTwoPort broken;
-        if (!conversion.convert(text, output, pictures, broken)) {
-            result.end = LoopEnd::record_broken;
-            result.broken = broken_record(text, broken);
-            return result;
-        }
-        // Stop at once on a full disk rather than compute what cannot be written.
-        if (output.failed()) {
-            result.end = LoopEnd::write_failed;
-            return result;
-        }
-    }
-    TwoPortWork work(reader, conversion);
-    Pipeline<TwoPortWork> pipeline(work, threads.count);
-    return pipeline.run(output, result);
+                           OutputSlot& output, const LoopThreads& threads,
+                           RecordObserver* observer) {
+    // Unwatched, the loop keeps nothing and does nothing more per record than it always has.
+    if (observer == nullptr) return run_loop<false>(reader, conversion, output, threads, nullptr);
+    TwoPortWatch watch(*observer);
+    return run_loop<true>(reader, conversion, output, threads, &watch);
 }
 
 }  // namespace tavrin
