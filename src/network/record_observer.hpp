@@ -20,9 +20,9 @@ class RecordObserver {
     virtual std::span<const std::size_t> begin(std::size_t ports) = 0;
 
     // One record: its frequency in the file's unit, and the watched elements in the order
-    // begin gave them, in real/imaginary form: as read (for the file's own references) and as
-    // written (for the new ones).
-    virtual void record(double frequency, const Complex* read, const Complex* written) = 0;
+    // begin gave them, in real/imaginary form: first all as read (for the file's own
+    // references), then all again as written (for the new ones).
+    virtual void record(double frequency, const Complex* values) = 0;
 
     // One noise line: its frequency, and the parameters as read and as written.
     virtual void noise(double frequency, const NoiseParameters& read,

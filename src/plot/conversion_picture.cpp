@@ -118,15 +118,11 @@ std::span<const std::size_t> ConversionPicture::begin(std::size_t ports) {
     capacity_ = largest_capacity;
     while (capacity_ > smallest_capacity && traces * 2 * capacity_ > points_budget) capacity_ /= 2;
     records_.emplace(std::vector<SampleKey>(2 * watched_.size(), SampleKey::magnitude), capacity_);
-    values_.assign(2 * watched_.size(), Complex{});
     return watched_;
 }
 
-void ConversionPicture::record(double frequency, const Complex* read, const Complex* written) {
-    const std::size_t count = watched_.size();
-    std::copy(read, read + count, values_.begin());
-    std::copy(written, written + count, values_.begin() + static_cast<std::ptrdiff_t>(count));
-    records_->add(frequency, values_.data());
+void ConversionPicture::record(double frequency, const Complex* values) {
+    records_->add(frequency, values);
 }
 
 void ConversionPicture::noise(double frequency, const NoiseParameters& read,

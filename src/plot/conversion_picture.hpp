@@ -34,7 +34,7 @@ inline constexpr std::size_t most_ports_shown = 16;
 class ConversionPicture : public RecordObserver {
   public:
     std::span<const std::size_t> begin(std::size_t ports) override;
-    void record(double frequency, const Complex* read, const Complex* written) override;
+    void record(double frequency, const Complex* values) override;
     void noise(double frequency, const NoiseParameters& read,
                const NoiseParameters& written) override;
 
@@ -54,7 +54,6 @@ class ConversionPicture : public RecordObserver {
     std::size_t capacity_ = 0;
     // Channels 0 to W - 1: the watched parameters as read; W to 2W - 1: as written.
     std::optional<MinMaxBins> records_;
-    std::vector<Complex> values_;
     // Fmin in dB, Gamma_opt as read, Gamma_opt as written.
     MinMaxBins noise_{{SampleKey::real_part, SampleKey::magnitude, SampleKey::magnitude}, 1024};
 };

@@ -147,8 +147,7 @@ public:
             const std::size_t count = watched_.size();
             const std::size_t end = std::min(batch.count, batch.broken_at);
             for (std::size_t i = 0; i < end; ++i) {
-                const Complex* const read = batch.kept.data() + i * 2 * count;
-                observer_->record(batch.kept_frequencies[i], read, read + count);
+                observer_->record(batch.kept_frequencies[i], batch.kept.data() + i * 2 * count);
             }
         } else {
             (void)batch;

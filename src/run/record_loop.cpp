@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "run/pipeline.hpp"
-#include "text/number_text.hpp"
 #include "touchstone/output_record.hpp"
 
 namespace tavrin {
@@ -55,11 +54,12 @@ public:
     }
 
     void deliver(double frequency, const TwoPort& read, const TwoPort& written) {
-        for (std::size_t k = 0; k < elements_.size(); ++k) {
-            read_[k] = element(read, elements_[k]);
-            written_[k] = element(written, elements_[k]);
+        const std::size_t count = elements_.size();
+        for (std::size_t k = 0; k < count; ++k) {
+            values_[k] = element(read, elements_[k]);
+            values_[count + k] = element(written, elements_[k]);
         }
-        observer_.record(frequency, read_, written_);
+        observer_.record(frequency, values_);
     }
 
 private:
@@ -75,8 +75,7 @@ private:
 
     RecordObserver& observer_;
     std::span<const std::size_t> elements_;
-    Complex read_[4];
-    Complex written_[4];
+    Complex values_[8];  // as read, then as written
 };
 
 // A two-port kept for an observer, from the thread that converted it to the one that writes.
@@ -86,13 +85,13 @@ struct KeptTwoPort {
     TwoPort written;
 };
 
-// One record converted and written; with an observer, what it is handed is kept.
+// One record converted and written; with an observer, what it is handed is kept (its
+// frequency is the reader's, kept when the record was read).
 template <bool watched>
 bool convert_record(const RecordConversion& conversion, const TwoPortText& text,
                     OutputSlot& output, PictureState& pictures, BrokenTwoPort& broken,
                     KeptTwoPort* kept) {
     if constexpr (watched) {
-        kept->frequency = parse_number(text.frequency_text);
         return conversion.convert(text, output, pictures, broken, kept->read, kept->written);
     } else {
         (void)kept;
@@ -115,7 +114,7 @@ public:
         };
         std::string texts;
         std::vector<Entry> entries;
-        std::vector<KeptTwoPort> kept;  // with an observer: one per entry converted
+        std::vector<KeptTwoPort> kept;  // with an observer: one per entry
         // The first record of the block that could not be converted; the output ends before it.
         std::size_t broken_at = no_broken_record;
         BrokenTwoPort broken;
@@ -137,6 +136,7 @@ public:
     bool fill(Batch& batch, LoopResult& result) {
         batch.texts.clear();
         batch.entries.clear();
+        if constexpr (watched) batch.kept.clear();
         batch.broken_at = Batch::no_broken_record;
         TwoPortText text;
         while (batch.entries.size() < records_per_block &&
@@ -153,6 +153,7 @@ public:
             e.forward_line = text.forward_line;
             e.reverse_line = text.reverse_line;
             batch.entries.push_back(e);
+            if constexpr (watched) batch.kept.push_back({reader_.frequency(), {}, {}});
         }
         return true;
     }
@@ -160,7 +161,6 @@ public:
     bool empty(const Batch& batch) const { return batch.entries.empty(); }
 
     void convert(Batch& batch, OutputSlot& scratch, PictureState& pictures) const {
-        if constexpr (watched) batch.kept.resize(batch.entries.size());
         for (std::size_t i = 0; i < batch.entries.size(); ++i) {
             if (!convert_record<watched>(conversion_, batch.text_of(batch.entries[i]), scratch,
                                          pictures, batch.broken,
@@ -208,8 +208,10 @@ LoopResult run_loop(TwoPortReader& reader, const RecordConversion& conversion,
     KeptTwoPort kept;
     while (threads.count <= 1 || result.records < threads.start_after) {
         if (!take_next(reader, conversion, text, result)) return result;
+        if constexpr (watched) kept.frequency = reader.frequency();
         BrokenTwoPort broken;
-        if (!convert_record<watched>(conversion, text, output, pictures, broken, &kept)) {
+        if (!convert_record<watched>(conversion, text, output, pictures, broken,
+                                     watched ? &kept : nullptr)) {
             result.end = LoopEnd::record_broken;
             result.broken = broken_record(text, broken);
             return result;
@@ -221,7 +223,7 @@ LoopResult run_loop(TwoPortReader& reader, const RecordConversion& conversion,
             return result;
         }
     }
-    TwoPortWork<watched> work(reader, conversion, watch);
+    TwoPortWork<watched> work(reader, conversion, watched ? watch : nullptr);
     Pipeline<TwoPortWork<watched>> pipeline(work, threads.count);
     return pipeline.run(output, result);
 }
