@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 #include "network/complex.hpp"
@@ -46,23 +47,37 @@ class MinMaxBins {
     unsigned long long bin_width() const { return width_; }
 
   private:
+    // A bin of one channel. Empty, its low key is +inf and its high key -inf, so that the
+    // first sample is lower and higher than what it holds with no test of its own.
     struct Cell {
-        Sample low;
-        Sample high;
+        Sample low{std::numeric_limits<double>::infinity(), 0.0, {}};
+        Sample high{-std::numeric_limits<double>::infinity(), 0.0, {}};
         bool low_first = true;
-        bool filled = false;
+        bool filled() const { return low.key <= high.key; }
     };
 
     void open_bin();
     void merge_pairs();
     static Cell merged(const Cell& earlier, const Cell& later);
+    double key_of(std::size_t channel, const Complex& value) const;
+    // The sample a channel had in the previous add, where it was usable.
+    bool previous_usable(std::size_t channel, Sample& sample) const;
+    void leave_out(std::size_t channel);
+    void take_firsts(double frequency, const Complex* values);
+    void take(Cell& cell, double key, double frequency, const Complex& value);
 
     std::vector<SampleKey> keys_;
+    bool all_magnitudes_ = false;
     std::size_t capacity_;
     std::vector<Cell> cells_;  // bin b, channel c at [b * channels + c]
+    // A channel's first usable sample, and its last where the latest is not usable: kept off
+    // the path of every sample, which only copies the values for the next one to look back.
     std::vector<Sample> first_;
     std::vector<Sample> last_;
     std::vector<char> seen_;
+    std::size_t unseen_ = 0;  // channels without a first sample yet
+    std::vector<Complex> previous_;
+    double previous_frequency_ = 0.0;
     std::size_t used_ = 0;            // bins in use; the last one is filling
     unsigned long long width_ = 1;    // samples per bin
     unsigned long long in_last_ = 0;  // samples in the last bin

@@ -1,6 +1,6 @@
 #include "plot/svg_writer.hpp"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
 
 namespace tavrin {
@@ -95,11 +95,31 @@ std::string xml_escaped(std::string_view text) {
 void append_number(std::string& out, double value, int decimals) {
     if (!std::isfinite(value)) value = 0.0;
     // Values past what any page needs would only make long words of digits.
-    if (std::fabs(value) > 1e9) value = value < 0 ? -1e9 : 1e9;
-    char digits[48];
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    out.append(digits, result.ptr);
+    value = std::clamp(value, -1e9, 1e9);
+    if (decimals < 0) decimals = 0;
+    if (decimals > 3) decimals = 3;
+    // In whole units of the last decimal, rounded half away from zero, so that writing the
+    // many coordinates of a picture costs a multiplication and a few divisions each.
+    long long scale = 1;
+    for (int i = 0; i < decimals; ++i) scale *= 10;
+    const long long units = std::llround(value * static_cast<double>(scale));
+    char digits[32];
+    char* const end = digits + sizeof digits;
+    char* at = end;
+    unsigned long long magnitude = units < 0 ? 0ULL - static_cast<unsigned long long>(units)
+                                             : static_cast<unsigned long long>(units);
+    // From the last digit: the decimals, the point, then at least one digit before it.
+    for (int i = 0; i < decimals; ++i) {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    if (decimals > 0) *--at = '.';
+    do {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (units < 0) *--at = '-';
+    out.append(at, end);
 }
 
 SvgWriter::SvgWriter(OutputSlot& output, double width, double height) : output_(output) {

@@ -39,8 +39,9 @@ struct TextStyle {
 // (controls other than tab, line feed and carriage return), as U+FFFD.
 std::string xml_escaped(std::string_view text);
 
-// A number as SVG takes it: fixed, with the given decimals, the point as separator whatever
-// the locale; 0 for a value that is not finite.
+// A number as SVG takes it: fixed, with the given decimals (0 to 3), rounded half away from
+// zero, the point as separator whatever the locale; 0 for a value that is not finite, and
+// no more than 10^9 in size.
 void append_number(std::string& out, double value, int decimals = 1);
 
 class SvgWriter {

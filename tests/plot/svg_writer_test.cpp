@@ -40,13 +40,20 @@ TEST(SvgWriter, NumbersAreFixedAndAlwaysNumbers) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const std::vector<std::pair<double, std::string>> cases = {
-        {1234.56, "1234.6"}, {-3.04, "-3.0"}, {0.0, "0.0"}, {nan, "0.0"},
+        {1234.56, "1234.6"}, {-3.04, "-3.0"}, {-0.04, "0.0"}, {nan, "0.0"},
         {inf, "0.0"},        {-inf, "0.0"},   {1e300, "1000000000.0"}};
     for (const auto& [value, text] : cases) {
         std::string out;
         append_number(out, value);
         EXPECT_EQ(out, text) << value;
     }
+    std::string widths;
+    for (const double value : {1.5, -0.004, 12.0}) {
+        append_number(widths, value, 2);
+        widths += ' ';
+    }
+    append_number(widths, 7.6, 0);
+    EXPECT_EQ(widths, "1.50 0.00 12.00 8");
 }
 
 TEST(SvgWriter, ADocumentIsOneSvgElementWithItsShapesInside) {
@@ -55,7 +62,7 @@ TEST(SvgWriter, ADocumentIsOneSvgElementWithItsShapesInside) {
     {
         SvgWriter svg(output, 200, 100);
         svg.polyline(std::vector<Point>{{1, 2}}, {"#000000"});  // one point: nothing to join
-        svg.polyline(std::vector<Point>{{1, 2}, {3, 4.25}}, {"#1f77b4", 1.5, "6 4"});
+        svg.polyline(std::vector<Point>{{1, 2}, {3, 4.26}}, {"#1f77b4", 1.5, "6 4"});
         svg.text({5, 6}, "S21 <&>", {12.0, Anchor::end});
         svg.finish();
     }
@@ -65,7 +72,7 @@ TEST(SvgWriter, ADocumentIsOneSvgElementWithItsShapesInside) {
     EXPECT_NE(text.find("viewBox=\"0 0 200.0 100.0\""), std::string::npos);
     EXPECT_EQ(text.find("<polyline", text.find("<polyline") + 1), std::string::npos);
     EXPECT_NE(text.find("stroke-dasharray=\"6 4\" stroke-linejoin=\"round\" points=\"1.0,2.0 "
-                        "3.0,4.2\""),
+                        "3.0,4.3\""),
               std::string::npos);
     EXPECT_NE(text.find("text-anchor=\"end\">S21 &lt;&amp;&gt;</text>"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
