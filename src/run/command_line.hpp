@@ -15,6 +15,9 @@
 //   --to Z | --to=Z                     the new reference: one value, or one per port (50,200)
 //   --out-dir DIR | --out-dir=DIR       each INPUT is written to DIR under its own file name
 //   --ports N | --ports=N               the port count, where the name does not give it
+//   --plot | --plot=FILE                a picture of each conversion, beside each output as
+//                                       OUTPUT.svg, or as FILE (one input only); standard
+//                                       output needs FILE
 // Names are taken as written; "-" reads standard input or writes standard output.
 #pragma once
 
@@ -40,6 +43,8 @@ struct FileForm {
     int ports = 0;                // --ports; 0 when not given
     std::vector<std::string> inputs;
     std::string output;           // without --out-dir
+    bool plot = false;            // --plot
+    std::string plot_file;        // --plot=FILE; empty for the name beside each output
 };
 
 struct CommandLine {

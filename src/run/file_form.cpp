@@ -8,9 +8,11 @@
 #include <random>
 #include <vector>
 
+#include "plot/conversion_picture.hpp"
 #include "run/diagnostics.hpp"
 #include "run/driver.hpp"
 #include "run/nport_run.hpp"
+#include "run/picture_caption.hpp"
 #include "support/file_identity.hpp"
 #include "support/removed_on_interrupt.hpp"
 #include "support/text.hpp"
@@ -28,6 +30,7 @@ struct Job {
     std::string output;
     bool from_stdin = false;
     bool to_stdout = false;
+    std::string picture;  // --plot: where the picture goes; empty without
 };
 
 // The name beside the final one that a conversion writes to, so that the final name holds
@@ -45,8 +48,8 @@ bool is_folder(const std::string& path) {
     return std::filesystem::is_directory(path, error);
 }
 
-Failure output_failure(Cause cause, int system_error = 0) {
-    Failure failure = failure_of(cause, FileRole::output);
+Failure output_failure(Cause cause, int system_error = 0, FileRole file = FileRole::output) {
+    Failure failure = failure_of(cause, file);
     failure.system_error = system_error;
     return failure;
 }
@@ -66,6 +69,28 @@ Failure check_output(const Job& job, const std::vector<FileIdentity>& inputs,
     return {};
 }
 
+// Nor may the picture be an input, or the output it shows.
+Failure check_picture(const Job& job, const std::vector<FileIdentity>& inputs,
+                      const std::vector<std::string>& input_names) {
+    if (job.picture.empty()) return {};
+    const auto refused = [](Cause cause, int error = 0) {
+        return output_failure(cause, error, FileRole::picture);
+    };
+    for (const std::string& name : input_names) {
+        if (name == job.picture) return refused(Cause::picture_names_input);
+    }
+    if (!job.to_stdout && job.picture == job.output) return refused(Cause::picture_is_output);
+    const FileIdentity picture = identity_of_path(job.picture);
+    for (const FileIdentity& input : inputs) {
+        if (picture.same_as(input)) return refused(Cause::picture_reaches_input);
+    }
+    if (!job.to_stdout && picture.same_as(identity_of_path(job.output))) {
+        return refused(Cause::picture_is_output);
+    }
+    if (is_folder(job.picture)) return refused(Cause::cannot_create_output, EISDIR);
+    return {};
+}
+
 // What replacing an existing output must keep. A link goes on naming its file, which is the one
 // replaced; that file's permissions carry over; and a file the user may not write is refused,
 // as the four-argument form refuses it, rather than replaced behind the user's back.
@@ -74,7 +99,8 @@ struct OutputPlace {
     std::optional<std::filesystem::perms> permissions;
 };
 
-Failure place_of_output(const std::string& output, OutputPlace& place) {
+Failure place_of_output(const std::string& output, OutputPlace& place,
+                        FileRole file = FileRole::output) {
     namespace fs = std::filesystem;
     std::error_code error;
     place.path = output;
@@ -85,7 +111,7 @@ Failure place_of_output(const std::string& output, OutputPlace& place) {
     const fs::file_status status = fs::status(place.path, error);
     if (error || !fs::is_regular_file(status)) return {};
     std::FILE* probe = std::fopen(place.path.c_str(), "ab");  // appends nothing; tests the right
-    if (probe == nullptr) return output_failure(Cause::cannot_create_output, errno);
+    if (probe == nullptr) return output_failure(Cause::cannot_create_output, errno, file);
     std::fclose(probe);
     place.permissions = status.permissions();
     return {};
@@ -115,7 +141,8 @@ bool new_references_differ(const std::vector<double>& to) {
 
 // A two-port file by the two-port conversion, which gives the four-argument form's bytes.
 Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions& options,
-                         bool version_2, FileSlots& slots, RunReport& report) {
+                         bool version_2, FileSlots& slots, RunReport& report,
+                         RecordObserver* observer) {
     if (files.to.size() > 2) {
         Failure failure = failure_of(Cause::new_reference_count, FileRole::none, 0, files.to_text);
         failure.other = std::to_string(2);  // a two-port file
@@ -125,6 +152,7 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     plan.z_new[0] = files.to.front();
     plan.z_new[1] = files.to.back();
     plan.version_2 = version_2;
+    plan.observer = observer;
     RunInputs run{job.input, job.input, job.output, plan.z_new[0], true};
     process_run(run, options, slots, report, &plan);
     if (plan.z_new[0] != plan.z_new[1]) report.z_new_each.assign(plan.z_new, plan.z_new + 2);
@@ -136,14 +164,17 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     return report.failure;
 }
 
-// Writes the conversion into slots.output: the whole file, or for version 2 its body.
+// Writes the conversion into slots.output: the whole file, or for version 2 its body; an
+// observer, where there is one, is handed what was converted.
 Failure convert(const Job& job, const FileForm& files, const RunOptions& options,
-                bool version_2, FileSlots& slots, RunReport& report) {
+                bool version_2, FileSlots& slots, RunReport& report, RecordObserver* observer) {
     InputSlot& input = slots.forward;
     OutputSlot& output = slots.output;
     int ports = 0;
     if (Failure failure = port_count_given(job, files.ports, ports)) return failure;
-    if (ports == 2) return convert_two_port(job, files, options, version_2, slots, report);
+    if (ports == 2) {
+        return convert_two_port(job, files, options, version_2, slots, report, observer);
+    }
     NPortReader reader(input, ports);
     NPortHeader header;
     if (!reader.read_header(header)) return failure_of(Cause::no_option_line, FileRole::forward);
@@ -161,7 +192,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
                 failure.system_error = input.error();
                 return failure;
             }
-            return convert_two_port(job, files, options, version_2, slots, report);
+            return convert_two_port(job, files, options, version_2, slots, report, observer);
         }
     }
     NPortPlan plan;
@@ -169,6 +200,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.z_new = files.to;
     plan.waves = options.waves;
     plan.version_2 = version_2;
+    plan.observer = observer;
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
@@ -189,11 +221,39 @@ bool write_version_2_file(const RunReport& report, const FileForm& files,
     return true;
 }
 
+// A finished part file under its final name, with the permissions of the file it replaces.
+Failure move_into_place(const std::string& part, const OutputPlace& place, FileRole file) {
+    std::error_code error;
+    if (place.permissions) {
+        std::filesystem::permissions(part, *place.permissions, error);
+        if (error) return output_failure(Cause::cannot_move_output, error.value(), file);
+    }
+    std::filesystem::rename(part, place.path, error);
+    if (error) return output_failure(Cause::cannot_move_output, error.value(), file);
+    return {};
+}
+
+// The picture of a conversion that succeeded, into its part file.
+Failure write_picture(const ConversionPicture& picture, const Job& job, const RunReport& report,
+                      OutputSlot& output) {
+    const std::string input_name =
+        job.from_stdin ? "standard input" : std::filesystem::path(job.input).filename().string();
+    picture.write(output, picture_caption(report, input_name));
+    if (!output.close()) {
+        return output_failure(Cause::write_failed, output.error(), FileRole::picture);
+    }
+    return {};
+}
+
 // One input to one output: opened, converted, and moved into place only when complete. A
 // version 2 output is written to a spool file first, since its header counts what follows.
+// With --plot the picture is drawn as the records stream and written, like the output, to a
+// part file moved into place when complete.
 Failure run_job(const Job& job, const FileForm& files, const RunOptions& options,
                 const std::vector<FileIdentity>& inputs, RunReport& report) {
     if (Failure failure = check_output(job, inputs, files.inputs)) return failure;
+    if (Failure failure = check_picture(job, inputs, files.inputs)) return failure;
+    const bool plot = !job.picture.empty();
     FileSlots slots;
     InputSlot& input = slots.forward;
     const bool opened = job.from_stdin ? input.open_standard_input() : input.open(job.input);
@@ -208,12 +268,18 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
     if (Failure failure = job.to_stdout ? Failure{} : place_of_output(job.output, place)) {
         return failure;
     }
+    OutputPlace picture_place;
+    if (Failure failure =
+            plot ? place_of_output(job.picture, picture_place, FileRole::picture) : Failure{}) {
+        return failure;
+    }
     const std::string part = job.to_stdout ? std::string() : part_name(place.path);
     const std::string spool = !version_2 ? std::string()
                               : job.to_stdout ? part_name((std::filesystem::temp_directory_path() /
                                                            "tavrin").string())
                                               : part_name(place.path);
-    const RemovedOnInterrupt part_guard(part), spool_guard(spool);
+    const std::string picture_part = plot ? part_name(picture_place.path) : std::string();
+    const RemovedOnInterrupt part_guard(part), spool_guard(spool), picture_guard(picture_part);
     // The conversion writes to slots.output: the final output, or for version 2 the spool.
     OutputSlot version_2_output;
     OutputSlot& output = version_2 ? version_2_output : slots.output;
@@ -222,10 +288,17 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
         return output_failure(Cause::cannot_create_output, output.error());
     }
     Failure failure;
-    if (version_2 && !body.open(spool)) {
+    OutputSlot picture_output;
+    std::optional<ConversionPicture> picture;
+    if (plot) picture.emplace();
+    if (plot && !picture_output.open(picture_part)) {
+        failure = output_failure(Cause::cannot_create_output, picture_output.error(),
+                                 FileRole::picture);
+    } else if (version_2 && !body.open(spool)) {
         failure = output_failure(Cause::cannot_create_output, body.error());
     } else {
-        failure = convert(job, files, options, version_2, slots, report);
+        failure = convert(job, files, options, version_2, slots, report,
+                          plot ? &*picture : nullptr);
     }
     if (!failure && input.failed()) {
         failure = failure_of(Cause::read_failed, FileRole::forward);
@@ -242,16 +315,17 @@ Failure run_job(const Job& job, const FileForm& files, const RunOptions& options
     if (!failure && !closed) failure = output_failure(Cause::write_failed, output.error());
     std::error_code error;
     if (version_2) std::filesystem::remove(spool, error);
-    if (job.to_stdout) return failure;
-    if (!failure && place.permissions) {
-        std::filesystem::permissions(part, *place.permissions, error);
-        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    if (!failure && plot) failure = write_picture(*picture, job, report, picture_output);
+    if (!job.to_stdout) {
+        if (!failure) failure = move_into_place(part, place, FileRole::output);
+        if (failure) std::filesystem::remove(part, error);
     }
-    if (!failure) {
-        std::filesystem::rename(part, place.path, error);
-        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    if (plot) {
+        // The output is complete whatever becomes of its picture; a picture fails on its own.
+        picture_output.close();
+        if (!failure) failure = move_into_place(picture_part, picture_place, FileRole::picture);
+        if (failure) std::filesystem::remove(picture_part, error);
     }
-    if (failure) std::filesystem::remove(part, error);
     return failure;
 }
 
@@ -297,6 +371,9 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
         job.from_stdin = name == standard_stream;
         job.output = files.out_dir ? output_in_folder(*files.out_dir, name) : files.output;
         job.to_stdout = !files.out_dir && files.output == standard_stream;
+        if (files.plot) {
+            job.picture = files.plot_file.empty() ? job.output + ".svg" : files.plot_file;
+        }
         RunReport report;
         Failure failure;
         if (files.out_dir && job.from_stdin) {
@@ -317,7 +394,8 @@ int run_file_form(const CommandLine& command, std::FILE* messages) {
         if (failure) status = 1;
         if (!command.options.verbose) continue;
         const RunFileNames names{display_name(name, job.from_stdin, "standard input"), "",
-                                 display_name(job.output, job.to_stdout, "standard output")};
+                                 display_name(job.output, job.to_stdout, "standard output"),
+                                 job.picture};
         report.failure = failure;
         const std::string line =
             failure ? describe_failure(failure, names) : describe_success(report, names);

@@ -51,6 +51,10 @@ enum class Cause {
     network_singular,        // I - Gamma S cannot be solved for a record
     new_reference_count,     // --to with neither one value nor one per port
     output_written_before,   // an earlier input of the run was written to this output
+    // The picture of --plot.
+    picture_names_input,     // its name is written as an input's name
+    picture_reaches_input,   // it reaches an input file another way
+    picture_is_output,       // it would be the output itself
     // The system.
     read_failed,
     write_failed,
@@ -58,7 +62,7 @@ enum class Cause {
 };
 
 // Which of the run's files a failure is about.
-enum class FileRole { none, forward, reverse, output };
+enum class FileRole { none, forward, reverse, output, picture };
 
 struct Failure {
     Cause cause = Cause::none;

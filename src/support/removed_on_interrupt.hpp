@@ -1,8 +1,8 @@
 // Files that an interrupted run must not leave behind: the part files of an output not yet
 // moved into place. Where the process can be ended by a signal (Ctrl+C, a hang-up, a request
 // to terminate, standard output closed), the files named by the live guards are removed
-// first, then the process ends the way it would have without us. At most two names at a time
-// (an output and its spool).
+// first, then the process ends the way it would have without us. At most three names at a
+// time (an output, its spool and its picture).
 #pragma once
 
 #include <string>

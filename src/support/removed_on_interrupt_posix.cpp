@@ -11,7 +11,7 @@ namespace tavrin {
 
 namespace {
 
-constexpr int slot_count = 2;
+constexpr int slot_count = 3;
 constexpr std::size_t longest_name = 4096;
 // SIGPIPE too: standard output closed early ends a run whose Touchstone 2.0 body is spooled.
 constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
