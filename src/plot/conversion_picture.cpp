@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "plot/axis.hpp"
@@ -29,6 +30,9 @@ constexpr std::string_view read_dash = "6 4";
 constexpr double trace_width = 1.5;
 constexpr std::string_view noise_colour = "#000000";
 constexpr std::string_view note_colour = "#b00000";
+constexpr std::size_t legend_columns = 10;
+constexpr double legend_column = 100.0;
+constexpr double legend_row = 24.0;
 
 std::string parameter_name(std::size_t i, std::size_t j, std::size_t ports) {
     const std::string row = std::to_string(i + 1);
@@ -82,14 +86,161 @@ void draw_ends(SvgWriter& svg, const std::vector<Point>& points, const std::stri
 }
 
 struct Range {
-    double low = INFINITY;
-    double high = -INFINITY;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
     void take(double value) {
         low = std::min(low, value);
         high = std::max(high, value);
     }
     bool empty() const { return low > high; }
 };
+
+// What the parts of a picture share, worked out once from the reductions: each parameter's
+// kept samples (as read, then as written), the noise data's, the ranges and the panels.
+struct Drawing {
+    Drawing(const PictureCaption& words, std::size_t count) : caption(words), parameters(count) {}
+
+    const PictureCaption& caption;
+    std::size_t parameters;
+    std::vector<std::vector<Sample>> traces;
+    std::vector<std::vector<Sample>> noise;  // Fmin, Gamma_opt as read, as written
+    unsigned long long records = 0;
+    unsigned long long noise_lines = 0;
+    Range frequencies;
+    bool zeros = false;  // |S| = 0 somewhere, which is -inf dB
+    double lowest_decibel = std::numeric_limits<double>::infinity();
+    FrequencyPanel decibel_panel;
+    FrequencyPanel noise_panel;
+
+    const std::vector<Sample>& trace(std::size_t parameter, bool read) const {
+        return traces[read ? parameter : parameters + parameter];
+    }
+    std::string frequency_axis_name() const { return "frequency (" + caption.frequency_unit + ")"; }
+};
+
+// What was converted, from what to what, over which records.
+void draw_title(SvgWriter& svg, const Drawing& d, std::size_t ports) {
+    const PictureCaption& caption = d.caption;
+    svg.text({20.0, 30.0},
+             caption.input_name + ": " + caption.references_from + " \xE2\x86\x92 " +
+                 caption.references_to,
+             {17.0, Anchor::start, "#000000", true});
+    std::string summary = std::to_string(ports) + "-port, " + plural(d.records, "record");
+    if (d.records > 0 && !d.frequencies.empty()) {
+        summary += " from " + value_label(d.frequencies.low) + " to " +
+                   value_label(d.frequencies.high) + " " + caption.frequency_unit;
+    }
+    if (d.noise_lines > 0) summary += ", " + plural(d.noise_lines, "noise line");
+    if (ports > most_ports_shown) {
+        summary += "; shown: the reflections and transmissions from port 1 of ports 1 to " +
+                   std::to_string(most_ports_shown);
+    } else if (ports > ports_with_every_parameter) {
+        summary += "; shown: the reflections and the transmissions from port 1";
+    }
+    svg.text({20.0, 52.0}, summary, {12.0, Anchor::start, "#404040"});
+}
+
+// |S| in dB against frequency, every parameter dashed as read and solid as written.
+void draw_decibel_panel(SvgWriter& svg, const Drawing& d) {
+    const FrequencyPanel& panel = d.decibel_panel;
+    draw_panel_frame(svg, panel, "|S| (dB)", d.frequency_axis_name(), "decibel");
+    svg.begin_group("decibel");
+    for (const bool read : {true, false}) {
+        for (std::size_t k = 0; k < d.parameters; ++k) {
+            draw_trace(svg, frequency_trace(d.trace(k, read), panel, decibels), trace_colour(k),
+                       read);
+        }
+    }
+    svg.end_group();
+    const Box& box = panel.box;
+    if (d.zeros || d.lowest_decibel < panel.y.low) {
+        svg.text({box.x + 6.0, box.y + box.height - 6.0},
+                 "values below " + tick_label(panel.y.low, panel.y.step) + " dB" +
+                     (d.zeros ? " and zeros (-inf dB)" : "") + " are drawn on the floor",
+                 {10.0, Anchor::start, "#404040"});
+    }
+    if (d.records == 0) {
+        svg.text({box.x + box.width / 2, box.y + box.height / 2}, "no records",
+                 {14.0, Anchor::middle, "#404040"});
+    }
+}
+
+// The reflections on the Smith chart, and Gamma_opt where there is noise data.
+void draw_smith_panel(SvgWriter& svg, const Drawing& d,
+                      const std::vector<std::size_t>& reflections) {
+    svg.text({smith.centre.x, smith.centre.y - smith.radius - 30.0},
+             "Smith chart: reflections, each for its port's reference",
+             {12.0, Anchor::middle, "#000000", true});
+    draw_smith_grid(svg, smith);
+    const double reach = 1.2 * smith.radius;
+    svg.clip_rectangle("smith", smith.centre.x - reach, smith.centre.y - reach, 2 * reach,
+                       2 * reach);
+    svg.begin_group("smith");
+    for (const bool read : {true, false}) {
+        for (const std::size_t k : reflections) {
+            const std::vector<Point> points = smith_trace(d.trace(k, read));
+            draw_trace(svg, points, trace_colour(k), read);
+            draw_ends(svg, points, trace_colour(k));
+        }
+        if (d.noise_lines > 0) {
+            const std::vector<Point> points = smith_trace(d.noise[read ? 1 : 2]);
+            draw_trace(svg, points, std::string(noise_colour), read);
+            draw_ends(svg, points, std::string(noise_colour));
+        }
+    }
+    svg.end_group();
+}
+
+// NFmin against frequency: one trace, since no reference changes it.
+void draw_noise_panel(SvgWriter& svg, const Drawing& d) {
+    draw_panel_frame(svg, d.noise_panel, "NFmin (dB), the same for any reference",
+                     d.frequency_axis_name(), "noise");
+    svg.begin_group("noise");
+    draw_trace(svg,
+               frequency_trace(d.noise[0], d.noise_panel, [](const Sample& s) { return s.key; }),
+               std::string(noise_colour), false);
+    svg.end_group();
+}
+
+// What dashes, lines and marks mean, then one colour per parameter.
+void draw_legend(SvgWriter& svg, const Drawing& d, const std::vector<std::string>& names,
+                 double top) {
+    const PictureCaption& caption = d.caption;
+    const TextStyle text{12.0, Anchor::start, "#000000"};
+    double x = 20.0;
+    double y = top;
+    // Texts are about 7 px a character at this size: enough to place the next key after one.
+    const auto width_of = [](const std::string& s) { return 7.0 * static_cast<double>(s.size()); };
+    for (const bool read : {true, false}) {
+        const std::string says =
+            read ? "as read: " + caption.references_from : "converted: " + caption.references_to;
+        svg.line({x, y - 4.0}, {x + 28.0, y - 4.0},
+                 {"#404040", trace_width, read ? read_dash : std::string_view{}});
+        svg.text({x + 34.0, y}, says, text);
+        x += 44.0 + width_of(says);
+    }
+    if (d.records > 0 && !d.frequencies.empty()) {
+        const std::string unit = " " + caption.frequency_unit;
+        const std::string first = "first frequency, " + value_label(d.frequencies.low) + unit;
+        svg.circle({x + 4.0, y - 4.0}, 3.5, "#ffffff", {"#404040", 1.5});
+        svg.text({x + 14.0, y}, first, text);
+        x += 30.0 + width_of(first);
+        svg.rectangle(x + 1.0, y - 7.0, 6.0, 6.0, "#404040", {"#404040", 1.0});
+        svg.text({x + 14.0, y}, "last, " + value_label(d.frequencies.high) + unit, text);
+    }
+    y += legend_row;
+    if (d.noise_lines > 0) {
+        svg.line({20.0, y - 4.0}, {48.0, y - 4.0}, {noise_colour, trace_width});
+        svg.text({54.0, y}, "\xCE\x93opt and NFmin (noise data)", text);
+        y += legend_row;
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const double left = 20.0 + legend_column * static_cast<double>(k % legend_columns);
+        const double row = y + legend_row * static_cast<double>(k / legend_columns);
+        svg.line({left, row - 4.0}, {left + 28.0, row - 4.0}, {trace_colour(k), 2.5});
+        svg.text({left + 34.0, row}, names[k], text);
+    }
+}
 
 }  // namespace
 
@@ -138,154 +289,49 @@ void ConversionPicture::noise(double frequency, const NoiseParameters& read,
 
 void ConversionPicture::write(OutputSlot& output, const PictureCaption& caption) const {
     const std::size_t count = watched_.size();
-    std::vector<std::vector<Sample>> traces;  // as read, then as written
-    for (std::size_t c = 0; records_ && c < 2 * count; ++c) traces.push_back(records_->points(c));
-    const std::vector<Sample> fmin = noise_.points(0);
-    const bool noise = noise_.samples() > 0;
-    const unsigned long long records = records_ ? records_->samples() : 0;
-
-    Range frequencies;
+    Drawing d{caption, count};
+    for (std::size_t c = 0; records_ && c < 2 * count; ++c) d.traces.push_back(records_->points(c));
+    d.records = records_ ? records_->samples() : 0;
+    d.noise_lines = noise_.samples();
     std::vector<double> decibel_values;
-    bool zeros = false;
-    for (const std::vector<Sample>& trace : traces) {
+    for (const std::vector<Sample>& trace : d.traces) {
         for (const Sample& sample : trace) {
-            frequencies.take(sample.frequency);
+            d.frequencies.take(sample.frequency);
             if (sample.key > 0.0) {
                 decibel_values.push_back(decibels(sample));
+                d.lowest_decibel = std::min(d.lowest_decibel, decibel_values.back());
             } else {
-                zeros = true;
+                d.zeros = true;
             }
         }
     }
-    const double lowest_decibel =
-        decibel_values.empty() ? 0.0
-                               : *std::min_element(decibel_values.begin(), decibel_values.end());
+    for (std::size_t c = 0; c < noise_.channels(); ++c) d.noise.push_back(noise_.points(c));
     Range noise_figures;
-    for (std::size_t c = 0; c < noise_.channels(); ++c) {
-        for (const Sample& sample : noise_.points(c)) {
-            frequencies.take(sample.frequency);
+    for (std::size_t c = 0; c < d.noise.size(); ++c) {
+        for (const Sample& sample : d.noise[c]) {
+            d.frequencies.take(sample.frequency);
             if (c == 0) noise_figures.take(sample.key);
         }
     }
-    const Axis x_axis = exact_axis(frequencies.low, frequencies.high, 6);
-    const FrequencyPanel decibel_panel{decibel_box, x_axis,
-                                       decibel_axis(std::move(decibel_values), decibel_window)};
-    const FrequencyPanel noise_panel{noise_box, x_axis,
-                                     rounded_axis(noise_figures.low, noise_figures.high, 4, 0.5)};
+    const Axis x_axis = exact_axis(d.frequencies.low, d.frequencies.high, 6);
+    d.decibel_panel = {decibel_box, x_axis,
+                       decibel_axis(std::move(decibel_values), decibel_window)};
+    d.noise_panel = {noise_box, x_axis,
+                     rounded_axis(noise_figures.low, noise_figures.high, 4, 0.5)};
 
-    const double panels_bottom = std::max(
-        noise ? noise_box.y + noise_box.height + 40.0 : decibel_box.y + decibel_box.height + 40.0,
-        smith.centre.y + smith.radius + 30.0);
-    const std::size_t per_row = 10;
-    const double legend_top = panels_bottom + 10.0;
-    const double height = legend_top + 24.0 * (2 + (count + per_row - 1) / per_row) + 16.0;
+    const Box& lowest_panel = d.noise_lines > 0 ? noise_box : decibel_box;
+    const double legend_top =
+        std::max(lowest_panel.y + lowest_panel.height + 50.0, smith.centre.y + smith.radius + 40.0);
+    const std::size_t legend_rows =
+        1 + (d.noise_lines > 0 ? 1 : 0) + (count + legend_columns - 1) / legend_columns;
+    const double height = legend_top + legend_row * static_cast<double>(legend_rows) + 16.0;
 
     SvgWriter svg(output, page_width, height);
-    const std::string unit = caption.frequency_unit;
-    // The title: what was converted, from what to what, over which records.
-    svg.text({20.0, 30.0},
-             caption.input_name + ": " + caption.references_from + " \xE2\x86\x92 " +
-                 caption.references_to,
-             {17.0, Anchor::start, "#000000", true});
-    std::string summary = std::to_string(ports_) + "-port, " + plural(records, "record");
-    if (records > 0 && !frequencies.empty()) {
-        summary += " from " + value_label(frequencies.low) + " to " +
-                   value_label(frequencies.high) + " " + unit;
-    }
-    if (noise) summary += ", " + plural(noise_.samples(), "noise line");
-    if (ports_ > most_ports_shown) {
-        summary += "; shown: the reflections and transmissions from port 1 of ports 1 to " +
-                   std::to_string(most_ports_shown);
-    } else if (ports_ > ports_with_every_parameter) {
-        summary += "; shown: the reflections and the transmissions from port 1";
-    }
-    svg.text({20.0, 52.0}, summary, {12.0, Anchor::start, "#404040"});
-
-    // |S| in dB against frequency.
-    draw_panel_frame(svg, decibel_panel, "|S| (dB)", "frequency (" + unit + ")", "decibel");
-    svg.begin_group("decibel");
-    for (const bool read : {true, false}) {
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::vector<Sample>& trace = traces[read ? k : count + k];
-            draw_trace(svg, frequency_trace(trace, decibel_panel, decibels), trace_colour(k), read);
-        }
-    }
-    svg.end_group();
-    const Axis& decibel_axis_drawn = decibel_panel.y;
-    if (zeros || lowest_decibel < decibel_axis_drawn.low) {
-        svg.text({decibel_box.x + 6.0, decibel_box.y + decibel_box.height - 6.0},
-                 "values below " + tick_label(decibel_axis_drawn.low, decibel_axis_drawn.step) +
-                     " dB" + (zeros ? " and zeros (-inf dB)" : "") + " are drawn on the floor",
-                 {10.0, Anchor::start, "#404040"});
-    }
-    if (records == 0) {
-        svg.text({decibel_box.x + decibel_box.width / 2, decibel_box.y + decibel_box.height / 2},
-                 "no records", {14.0, Anchor::middle, "#404040"});
-    }
-
-    // The Smith chart of the reflections, and of Gamma_opt.
-    svg.text({smith.centre.x, smith.centre.y - smith.radius - 30.0},
-             "Smith chart: reflections, each for its port's reference",
-             {12.0, Anchor::middle, "#000000", true});
-    draw_smith_grid(svg, smith);
-    svg.clip_rectangle("smith", smith.centre.x - 1.2 * smith.radius,
-                       smith.centre.y - 1.2 * smith.radius, 2.4 * smith.radius, 2.4 * smith.radius);
-    svg.begin_group("smith");
-    for (const bool read : {true, false}) {
-        for (const std::size_t k : reflections_) {
-            const std::vector<Point> points = smith_trace(traces[read ? k : count + k]);
-            draw_trace(svg, points, trace_colour(k), read);
-            draw_ends(svg, points, trace_colour(k));
-        }
-        if (noise) {
-            const std::vector<Point> points = smith_trace(noise_.points(read ? 1 : 2));
-            draw_trace(svg, points, std::string(noise_colour), read);
-            draw_ends(svg, points, std::string(noise_colour));
-        }
-    }
-    svg.end_group();
-
-    if (noise) {
-        draw_panel_frame(svg, noise_panel, "NFmin (dB), the same for any reference",
-                         "frequency (" + unit + ")", "noise");
-        svg.begin_group("noise");
-        draw_trace(svg, frequency_trace(fmin, noise_panel, [](const Sample& s) { return s.key; }),
-                   std::string(noise_colour), false);
-        svg.end_group();
-    }
-
-    // The legend: what dashes, lines and marks mean, then one colour per parameter.
-    double y = legend_top;
-    double x = 20.0;
-    const auto key = [&](std::string_view dash, std::string text) {
-        svg.line({x, y - 4.0}, {x + 28.0, y - 4.0}, {"#404040", trace_width, dash});
-        svg.text({x + 34.0, y}, text, {12.0, Anchor::start, "#000000"});
-        x += 44.0 + 7.0 * static_cast<double>(text.size());
-    };
-    key(read_dash, "as read: " + caption.references_from);
-    key({}, "converted: " + caption.references_to);
-    if (records > 0 && !frequencies.empty()) {
-        svg.circle({x + 4.0, y - 4.0}, 3.5, "#ffffff", {"#404040", 1.5});
-        const std::string first = "first frequency, " + value_label(frequencies.low) + " " + unit;
-        svg.text({x + 14.0, y}, first, {12.0, Anchor::start, "#000000"});
-        x += 30.0 + 7.0 * static_cast<double>(first.size());
-        svg.rectangle(x + 1.0, y - 7.0, 6.0, 6.0, "#404040", {"#404040", 1.0});
-        svg.text({x + 14.0, y}, "last, " + value_label(frequencies.high) + " " + unit,
-                 {12.0, Anchor::start, "#000000"});
-    }
-    y += 24.0;
-    if (noise) {
-        svg.line({20.0, y - 4.0}, {48.0, y - 4.0}, {noise_colour, trace_width});
-        svg.text({54.0, y}, "\xCE\x93opt and NFmin (noise data)", {12.0, Anchor::start, "#000000"});
-        y += 24.0;
-    }
-    for (std::size_t k = 0; k < count; ++k) {
-        const double left = 20.0 + 100.0 * static_cast<double>(k % per_row);
-        const double row = y + 24.0 * static_cast<double>(k / per_row);
-        svg.line({left, row - 4.0}, {left + 28.0, row - 4.0}, {trace_colour(k), 2.5});
-        svg.text({left + 34.0, row}, names_[k], {12.0, Anchor::start, "#000000"});
-    }
-
+    draw_title(svg, d, ports_);
+    draw_decibel_panel(svg, d);
+    draw_smith_panel(svg, d, reflections_);
+    if (d.noise_lines > 0) draw_noise_panel(svg, d);
+    draw_legend(svg, d, names_, legend_top);
     // Values no picture can show are left out, and said so in the corner.
     const unsigned long long left_out = (records_ ? records_->left_out() : 0) + noise_.left_out();
     if (left_out > 0) {

@@ -48,33 +48,27 @@ std::size_t append(std::string& texts, std::string_view text) {
 // and S22 as read and as written.
 class TwoPortWatch {
 public:
-    explicit TwoPortWatch(RecordObserver& observer)
-        : observer_(observer), elements_(observer.begin(2)) {
-        if (elements_.size() > 4) elements_ = elements_.first(4);
+    explicit TwoPortWatch(RecordObserver& observer) : observer_(observer) {
+        // Row-major, as the observer counts them: S11, S12, S21, S22.
+        constexpr Complex TwoPort::*elements[4] = {&TwoPort::s11, &TwoPort::s12, &TwoPort::s21,
+                                                  &TwoPort::s22};
+        for (const std::size_t element : observer.begin(2)) {
+            if (element < 4 && count_ < 4) watched_[count_++] = elements[element];
+        }
     }
 
     void deliver(double frequency, const TwoPort& read, const TwoPort& written) {
-        const std::size_t count = elements_.size();
-        for (std::size_t k = 0; k < count; ++k) {
-            values_[k] = element(read, elements_[k]);
-            values_[count + k] = element(written, elements_[k]);
+        for (std::size_t k = 0; k < count_; ++k) {
+            values_[k] = read.*watched_[k];
+            values_[count_ + k] = written.*watched_[k];
         }
         observer_.record(frequency, values_);
     }
 
 private:
-    // Row-major, as the observer counts them: S11, S12, S21, S22.
-    static const Complex& element(const TwoPort& s, std::size_t index) {
-        switch (index) {
-            case 0: return s.s11;
-            case 1: return s.s12;
-            case 2: return s.s21;
-            default: return s.s22;
-        }
-    }
-
     RecordObserver& observer_;
-    std::span<const std::size_t> elements_;
+    Complex TwoPort::*watched_[4] = {};
+    std::size_t count_ = 0;
     Complex values_[8];  // as read, then as written
 };
 
