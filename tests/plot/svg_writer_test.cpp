@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plot/svg_writer.hpp"
@@ -54,28 +55,6 @@ TEST(SvgWriter, NumbersAreFixedAndAlwaysNumbers) {
     }
     append_number(widths, 7.6, 0);
     EXPECT_EQ(widths, "1.50 0.00 12.00 8");
-}
-
-TEST(SvgWriter, ADocumentIsOneSvgElementWithItsShapesInside) {
-    OutputSlot output;
-    output.open_memory();
-    {
-        SvgWriter svg(output, 200, 100);
-        svg.polyline(std::vector<Point>{{1, 2}}, {"#000000"});  // one point: nothing to join
-        svg.polyline(std::vector<Point>{{1, 2}, {3, 4.26}}, {"#1f77b4", 1.5, "6 4"});
-        svg.text({5, 6}, "S21 <&>", {12.0, Anchor::end});
-        svg.finish();
-    }
-    std::string text;
-    output.take_memory(text);
-    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg ", 0), 0u);
-    EXPECT_NE(text.find("viewBox=\"0 0 200.0 100.0\""), std::string::npos);
-    EXPECT_EQ(text.find("<polyline", text.find("<polyline") + 1), std::string::npos);
-    EXPECT_NE(text.find("stroke-dasharray=\"6 4\" stroke-linejoin=\"round\" points=\"1.0,2.0 "
-                        "3.0,4.3\""),
-              std::string::npos);
-    EXPECT_NE(text.find("text-anchor=\"end\">S21 &lt;&amp;&gt;</text>"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
 }
 
 }  // namespace
