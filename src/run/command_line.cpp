@@ -1,5 +1,6 @@
 #include "run/command_line.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 #include "run/inputs.hpp"
@@ -75,6 +76,22 @@ void take_file_arguments(const std::vector<std::string_view>& rest, CommandLine&
     }
     files.inputs.assign(1, std::string(rest[0]));
     files.output = rest[1];
+}
+
+// What --plot can name: a picture beside a file, or the one file given.
+void check_picture(CommandLine& command) {
+    const FileForm& files = command.files;
+    if (!files.plot || !command.problem.empty()) return;
+    if (files.plot_file == "-") {
+        command.problem = "--plot=- : the picture is written to a file; name one";
+    } else if (!files.plot_file.empty() && files.inputs.size() > 1) {
+        command.problem = "--plot=FILE names one picture, but " +
+                          std::to_string(files.inputs.size()) +
+                          " inputs are given; --plot alone writes one beside each output";
+    } else if (files.plot_file.empty() && !files.out_dir && files.output == "-") {
+        command.problem = "--plot needs a file name (--plot=FILE) when the output is "
+                          "standard output";
+    }
 }
 bool is_version(std::string_view argument) { return argument == "--version" || argument == "-V"; }
 
@@ -196,6 +213,15 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
             command.files.single_ended = true;
             continue;
         }
+        if (option == "--plot" || option.starts_with("--plot=")) {
+            new_option = "--plot";
+            command.files.plot = true;
+            command.files.plot_file = option.substr(std::min(option.size(), std::size_t{7}));
+            if (option == "--plot=" && command.problem.empty()) {
+                command.problem = "--plot= needs a file name, or give --plot alone";
+            }
+            continue;
+        }
         if (option == "--verbose" || option == "-v") {
             command.options.verbose = true;
         } else if (option.starts_with(waves_option) &&
@@ -226,6 +252,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     if (file_form && command.problem.empty()) {
         take_file_arguments({arguments.begin() + static_cast<std::ptrdiff_t>(next), arguments.end()},
                             command);
+        check_picture(command);
     }
     if (file_form) {
         command.mode = command.problem.empty() ? CommandLine::Mode::files : CommandLine::Mode::refused;

@@ -18,6 +18,9 @@
 //   --mixed-mode P,N[:P,N...]           write mixed-mode data of these differential pairs, P
 //     | --mixed-mode=P,N[:P,N...]       the positive line and N the negative one of each
 //   --single-ended                      write mixed-mode data as single-ended data
+//   --plot | --plot=FILE                a picture of each conversion, beside each output as
+//                                       OUTPUT.svg, or as FILE (one input only); standard
+//                                       output needs FILE
 // Names are taken as written; "-" reads standard input or writes standard output.
 #pragma once
 
@@ -51,6 +54,8 @@ struct FileForm {
     bool single_ended = false;       // --single-ended
     std::vector<std::string> inputs;
     std::string output;           // without --out-dir
+    bool plot = false;            // --plot
+    std::string plot_file;        // --plot=FILE; empty for the name beside each output
 };
 
 struct CommandLine {

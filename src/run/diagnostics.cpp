@@ -15,6 +15,7 @@ const std::string& name_of(FileRole file, const RunFileNames& names) {
         case FileRole::forward: return names.forward;
         case FileRole::reverse: return names.reverse;
         case FileRole::output: return names.output;
+        case FileRole::picture: return names.picture;
         case FileRole::none: break;
     }
     return none;
@@ -218,6 +219,13 @@ std::string wording(const Failure& f, const RunFileNames& names) {
         case Cause::output_written_before:
             return at + "an earlier input of this run was written to this name; it would be "
                         "overwritten";
+        case Cause::picture_names_input:
+            return at + "the picture's name is an input's name; the input would be overwritten";
+        case Cause::picture_reaches_input:
+            return at + "the picture's name reaches an input file (other letter case, a path or "
+                        "a link); the input would be overwritten";
+        case Cause::picture_is_output:
+            return at + "the picture's name is the output's; the picture would replace it";
         case Cause::cannot_move_output:
             return "cannot move the finished output to " + file + system_reason(f.system_error);
         case Cause::read_failed:
@@ -285,6 +293,7 @@ std::string describe_success(const RunReport& report, const RunFileNames& names)
     const std::string to =
         report.z_new_each.empty() ? ohms(report.z_new) : ohms_per_port(report.z_new_each);
     text += ", from " + from + " to " + to + ", " + std::string(report.format_name);
+    if (!names.picture.empty()) text += "; picture " + names.picture;
     if (report.noise_left_out) {
         // Said, since the file had data this one lacks.
         text += "; the [Noise Data] block, which starts above the last S-parameter frequency, "

@@ -9,11 +9,12 @@
 
 namespace tavrin {
 
-// The files of a run as opened: each base name with ".s2p".
+// The files of a run as opened: each base name with ".s2p"; the file form's picture.
 struct RunFileNames {
     std::string forward;
     std::string reverse;
     std::string output;
+    std::string picture;
 };
 
 // "tavrin: " and the cause in plain words, naming the file and, where there is one, the line.

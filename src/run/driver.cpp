@@ -120,7 +120,8 @@ ReferenceChange reference_change(const RunHeader& header, double z_new,
 // The noise block after the S-parameter lines, for the new reference (port 1's). A Touchstone
 // 2.0 output gives Rn in ohms after '[Noise Data]'.
 Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, double z_new,
-                          bool version_2, OutputSlot& output, RunReport& report) {
+                          bool version_2, OutputSlot& output, RunReport& report,
+                          RecordObserver* observer) {
     const double r1 = header.references.noise_reference;
     PictureState pictures;
     NoiseLine noise;
@@ -137,7 +138,11 @@ Failure write_noise_block(TwoPortReader& two_ports, const RunHeader& header, dou
                                    ? noise.parameters.resistance
                                    : static_cast<double>(
                                          static_cast<Extended>(noise.parameters.resistance) * r1);
+        const NoiseParameters read = noise.parameters;
         renormalise_noise(noise.parameters, r1, z_new, noise.resistance_in_ohms);
+        if (observer != nullptr) {
+            observer->noise(parse_number(noise.frequency_text), read, noise.parameters);
+        }
         if (version_2) noise.parameters.resistance = rn_ohms;
         write_noise_record(output, pictures, noise.frequency_text, noise.parameters);
         ++report.noise_lines;
@@ -191,13 +196,14 @@ int process_run(const RunInputs& run, const RunOptions& options, FileSlots& slot
     const RecordConversion conversion{*header.option.format,
                                       reference_change(header, run.z_new, plan),
                                       two_ports.layout()};
+    RecordObserver* const observer = plan != nullptr ? plan->observer : nullptr;
     const LoopResult loop =
-        run_record_loop(two_ports, conversion, slots.output, options.threads);
+        run_record_loop(two_ports, conversion, slots.output, options.threads, observer);
     report.records = loop.records;
     switch (loop.end) {
         case LoopEnd::complete:
-            report.failure =
-                write_noise_block(two_ports, header, run.z_new, version_2, slots.output, report);
+            report.failure = write_noise_block(two_ports, header, run.z_new, version_2,
+                                               slots.output, report, observer);
             break;
         case LoopEnd::write_failed:
             break;

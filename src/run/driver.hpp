@@ -8,6 +8,7 @@
 
 #include "network/mixed_mode.hpp"
 #include "network/port_renormalise.hpp"
+#include "network/record_observer.hpp"
 #include "run/command_line.hpp"
 #include "run/inputs.hpp"
 #include "support/failure.hpp"
@@ -52,6 +53,7 @@ struct RunReport {
 struct TwoPortPlan {
     double z_new[2] = {0.0, 0.0};
     bool version_2 = false;
+    RecordObserver* observer = nullptr;  // handed every record and noise line written
 };
 
 // Whole run as the command line asks for it: the four arguments, or the dialogue; opens the

@@ -11,11 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "plot/conversion_picture.hpp"
 #include "run/diagnostics.hpp"
 #include "run/driver.hpp"
 #include "run/file_pool.hpp"
 #include "run/nport_run.hpp"
 #include "run/output_order.hpp"
+#include "run/picture_caption.hpp"
 #include "support/file_identity.hpp"
 #include "support/removed_on_interrupt.hpp"
 #include "support/text.hpp"
@@ -34,6 +36,7 @@ struct Job {
     bool from_stdin = false;
     bool mixed_mode_input = false;  // its header holds '[Mixed-Mode Order]' (files only)
     bool to_stdout = false;
+    std::string picture;  // --plot: where the picture goes; empty without
 };
 
 // A random tag per name, from a generator each thread seeds once from the system's source:
@@ -61,8 +64,8 @@ bool is_folder(const std::string& path) {
     return std::filesystem::is_directory(path, error);
 }
 
-Failure output_failure(Cause cause, int system_error = 0) {
-    Failure failure = failure_of(cause, FileRole::output);
+Failure output_failure(Cause cause, int system_error = 0, FileRole file = FileRole::output) {
+    Failure failure = failure_of(cause, file);
     failure.system_error = system_error;
     return failure;
 }
@@ -82,6 +85,28 @@ Failure check_output(const Job& job, const std::vector<FileIdentity>& inputs,
     return {};
 }
 
+// Nor may the picture be an input, or the output it shows.
+Failure check_picture(const Job& job, const std::vector<FileIdentity>& inputs,
+                      const std::vector<std::string>& input_names) {
+    if (job.picture.empty()) return {};
+    const auto refused = [](Cause cause, int error = 0) {
+        return output_failure(cause, error, FileRole::picture);
+    };
+    for (const std::string& name : input_names) {
+        if (name == job.picture) return refused(Cause::picture_names_input);
+    }
+    if (!job.to_stdout && job.picture == job.output) return refused(Cause::picture_is_output);
+    const FileIdentity picture = identity_of_path(job.picture);
+    for (const FileIdentity& input : inputs) {
+        if (picture.same_as(input)) return refused(Cause::picture_reaches_input);
+    }
+    if (!job.to_stdout && picture.same_as(identity_of_path(job.output))) {
+        return refused(Cause::picture_is_output);
+    }
+    if (is_folder(job.picture)) return refused(Cause::cannot_create_output, EISDIR);
+    return {};
+}
+
 // What replacing an existing output must keep. A link goes on naming its file, which is the one
 // replaced; that file's permissions carry over; and a file the user may not write is refused,
 // as the four-argument form refuses it, rather than replaced behind the user's back.
@@ -90,7 +115,8 @@ struct OutputPlace {
     std::optional<std::filesystem::perms> permissions;
 };
 
-Failure place_of_output(const std::string& output, OutputPlace& place) {
+Failure place_of_output(const std::string& output, OutputPlace& place,
+                        FileRole file = FileRole::output) {
     namespace fs = std::filesystem;
     std::error_code error;
     place.path = output;
@@ -101,7 +127,7 @@ Failure place_of_output(const std::string& output, OutputPlace& place) {
     const fs::file_status status = fs::status(place.path, error);
     if (error || !fs::is_regular_file(status)) return {};
     std::FILE* probe = std::fopen(place.path.c_str(), "ab");  // appends nothing; tests the right
-    if (probe == nullptr) return output_failure(Cause::cannot_create_output, errno);
+    if (probe == nullptr) return output_failure(Cause::cannot_create_output, errno, file);
     std::fclose(probe);
     place.permissions = status.permissions();
     return {};
@@ -131,7 +157,8 @@ bool new_references_differ(const std::vector<double>& to) {
 
 // A two-port file by the two-port conversion, which gives the four-argument form's bytes.
 Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions& options,
-                         bool version_2, FileSlots& slots, RunReport& report) {
+                         bool version_2, FileSlots& slots, RunReport& report,
+                         RecordObserver* observer) {
     if (files.to.size() > 2) {
         Failure failure = failure_of(Cause::new_reference_count, FileRole::none, 0, files.to_text);
         failure.other = std::to_string(2);  // a two-port file
@@ -141,6 +168,7 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     plan.z_new[0] = files.to.front();
     plan.z_new[1] = files.to.back();
     plan.version_2 = version_2;
+    plan.observer = observer;
     RunInputs run{job.input, job.input, job.output, plan.z_new[0], true};
     process_run(run, options, slots, report, &plan);
     if (plan.z_new[0] != plan.z_new[1]) report.z_new_each.assign(plan.z_new, plan.z_new + 2);
@@ -175,9 +203,10 @@ bool writes_mixed_mode(const Job& job, const FileForm& files) {
     return !files.single_ended && (files.pairs || job.mixed_mode_input);
 }
 
-// Writes the conversion into slots.output: the whole file, or for version 2 its body.
+// Writes the conversion into slots.output: the whole file, or for version 2 its body; an
+// observer, where there is one, is handed what was converted.
 Failure convert(const Job& job, const FileForm& files, const RunOptions& options,
-                bool version_2, FileSlots& slots, RunReport& report) {
+                bool version_2, FileSlots& slots, RunReport& report, RecordObserver* observer) {
     InputSlot& input = slots.forward;
     OutputSlot& output = slots.output;
     int ports = 0;
@@ -185,7 +214,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     // Mixed-mode two-ports take the N-port path: the two-port one knows no modes.
     const bool modes_asked = files.pairs || files.single_ended;
     if (ports == 2 && !modes_asked && !job.mixed_mode_input) {
-        return convert_two_port(job, files, options, version_2, slots, report);
+        return convert_two_port(job, files, options, version_2, slots, report, observer);
     }
     NPortReader reader(input, ports);
     NPortHeader header;
@@ -204,7 +233,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
                 failure.system_error = input.error();
                 return failure;
             }
-            return convert_two_port(job, files, options, version_2, slots, report);
+            return convert_two_port(job, files, options, version_2, slots, report, observer);
         }
     }
     NPortPlan plan;
@@ -215,6 +244,7 @@ Failure convert(const Job& job, const FileForm& files, const RunOptions& options
     plan.modes = {files.pairs ? &*files.pairs : nullptr, files.pairs_text, files.single_ended,
                   files.to_text};
     plan.threads = options.threads;
+    plan.observer = observer;
     report.failure = convert_nport_file(reader, header, plan, output, report);
     if (!report.failure && output.failed()) {
         report.failure = output_failure(Cause::write_failed, output.error());
@@ -237,14 +267,42 @@ bool write_version_2_file(const RunReport& report, const FileForm& files,
     return true;
 }
 
+// A finished part file under its final name, with the permissions of the file it replaces.
+Failure move_into_place(const std::string& part, const OutputPlace& place, FileRole file) {
+    std::error_code error;
+    if (place.permissions) {
+        std::filesystem::permissions(part, *place.permissions, error);
+        if (error) return output_failure(Cause::cannot_move_output, error.value(), file);
+    }
+    std::filesystem::rename(part, place.path, error);
+    if (error) return output_failure(Cause::cannot_move_output, error.value(), file);
+    return {};
+}
+
+// The picture of a conversion that succeeded, into its part file.
+Failure write_picture(const ConversionPicture& picture, const Job& job, const RunReport& report,
+                      OutputSlot& output) {
+    const std::string input_name =
+        job.from_stdin ? "standard input" : std::filesystem::path(job.input).filename().string();
+    picture.write(output, picture_caption(report, input_name));
+    if (!output.close()) {
+        return output_failure(Cause::write_failed, output.error(), FileRole::picture);
+    }
+    return {};
+}
+
 // One input to one output: opened, converted, and moved into place only when complete. A
 // version 2 output is written to a spool file first, since its header counts what follows.
+// With --plot the picture is drawn as the records stream and written, like the output, to a
+// part file moved into place when complete.
 Failure run_job(const Job& given, const FileForm& files, const RunOptions& options,
                 const std::vector<FileIdentity>& inputs, RunReport& report) {
     if (Failure failure = check_output(given, inputs, files.inputs)) return failure;
+    if (Failure failure = check_picture(given, inputs, files.inputs)) return failure;
     Job job = given;
     // Asked once: the header is read again only here, before the output's form is chosen.
     job.mixed_mode_input = !files.pairs && !files.single_ended && holds_mixed_mode_data(job);
+    const bool plot = !job.picture.empty();
     FileSlots slots;
     InputSlot& input = slots.forward;
     const bool opened = job.from_stdin ? input.open_standard_input() : input.open(job.input);
@@ -260,12 +318,18 @@ Failure run_job(const Job& given, const FileForm& files, const RunOptions& optio
     if (Failure failure = job.to_stdout ? Failure{} : place_of_output(job.output, place)) {
         return failure;
     }
+    OutputPlace picture_place;
+    if (Failure failure =
+            plot ? place_of_output(job.picture, picture_place, FileRole::picture) : Failure{}) {
+        return failure;
+    }
     const std::string part = job.to_stdout ? std::string() : part_name(place.path);
     const std::string spool = !version_2 ? std::string()
                               : job.to_stdout ? part_name((std::filesystem::temp_directory_path() /
                                                            "tavrin").string())
                                               : part_name(place.path);
-    const RemovedOnInterrupt part_guard(part), spool_guard(spool);
+    const std::string picture_part = plot ? part_name(picture_place.path) : std::string();
+    const RemovedOnInterrupt part_guard(part), spool_guard(spool), picture_guard(picture_part);
     // The conversion writes to slots.output: the final output, or for version 2 the spool.
     OutputSlot version_2_output;
     OutputSlot& output = version_2 ? version_2_output : slots.output;
@@ -274,10 +338,17 @@ Failure run_job(const Job& given, const FileForm& files, const RunOptions& optio
         return output_failure(Cause::cannot_create_output, output.error());
     }
     Failure failure;
-    if (version_2 && !body.open(spool)) {
+    OutputSlot picture_output;
+    std::optional<ConversionPicture> picture;
+    if (plot) picture.emplace();
+    if (plot && !picture_output.open(picture_part)) {
+        failure = output_failure(Cause::cannot_create_output, picture_output.error(),
+                                 FileRole::picture);
+    } else if (version_2 && !body.open(spool)) {
         failure = output_failure(Cause::cannot_create_output, body.error());
     } else {
-        failure = convert(job, files, options, version_2, slots, report);
+        failure = convert(job, files, options, version_2, slots, report,
+                          plot ? &*picture : nullptr);
     }
     if (!failure && input.failed()) {
         failure = failure_of(Cause::read_failed, FileRole::forward);
@@ -294,16 +365,17 @@ Failure run_job(const Job& given, const FileForm& files, const RunOptions& optio
     if (!failure && !closed) failure = output_failure(Cause::write_failed, output.error());
     std::error_code error;
     if (version_2) std::filesystem::remove(spool, error);
-    if (job.to_stdout) return failure;
-    if (!failure && place.permissions) {
-        std::filesystem::permissions(part, *place.permissions, error);
-        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    if (!failure && plot) failure = write_picture(*picture, job, report, picture_output);
+    if (!job.to_stdout) {
+        if (!failure) failure = move_into_place(part, place, FileRole::output);
+        if (failure) std::filesystem::remove(part, error);
     }
-    if (!failure) {
-        std::filesystem::rename(part, place.path, error);
-        if (error) failure = output_failure(Cause::cannot_move_output, error.value());
+    if (plot) {
+        // The output is complete whatever becomes of its picture; a picture fails on its own.
+        picture_output.close();
+        if (!failure) failure = move_into_place(picture_part, picture_place, FileRole::picture);
+        if (failure) std::filesystem::remove(picture_part, error);
     }
-    if (failure) std::filesystem::remove(part, error);
     return failure;
 }
 
@@ -317,6 +389,7 @@ Job job_of(const FileForm& files, const std::string& name) {
     job.from_stdin = name == standard_stream;
     job.output = files.out_dir ? output_in_folder(*files.out_dir, name) : files.output;
     job.to_stdout = !files.out_dir && files.output == standard_stream;
+    if (files.plot) job.picture = files.plot_file.empty() ? job.output + ".svg" : files.plot_file;
     return job;
 }
 
@@ -369,7 +442,8 @@ InputOutcome convert_input(const Job& job, const CommandLine& command,
     outcome.failed = static_cast<bool>(failure);
     if (!options.verbose) return outcome;
     const RunFileNames names{display_name(job.input, job.from_stdin, "standard input"), "",
-                             display_name(job.output, job.to_stdout, "standard output")};
+                             display_name(job.output, job.to_stdout, "standard output"),
+                             job.picture};
     report.failure = failure;
     outcome.line = failure ? describe_failure(failure, names) : describe_success(report, names);
     return outcome;

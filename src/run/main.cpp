@@ -21,7 +21,7 @@ void tell(const tavrin::CommandLine& command, const tavrin::RunReport& report, i
     if (!command.options.verbose || command.mode != tavrin::CommandLine::Mode::run) return;
     const std::vector<std::string>& arguments = command.arguments;
     const tavrin::RunFileNames names{arguments.at(0) + ".s2p", arguments.at(1) + ".s2p",
-                                     arguments.at(2) + ".s2p"};
+                                     arguments.at(2) + ".s2p", ""};
     const std::string line = status != 0 ? tavrin::describe_failure(report.failure, names)
                                          : tavrin::describe_success(report, names);
     std::fputs(line.c_str(), stderr);

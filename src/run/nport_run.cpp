@@ -1,5 +1,6 @@
 #include "run/nport_run.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "network/mixed_mode.hpp"
@@ -52,7 +53,9 @@ struct NPortConversion {
 };
 
 // The N-port loop's share of the pipeline: blocks of consecutive records, read and parsed on
-// the calling thread, renormalised and written out on any.
+// the calling thread, renormalised and written out on any. Watched, each block also keeps what
+// the observer is handed of its records, which the calling thread delivers once it is written.
+template <bool watched>
 class NPortWork {
 public:
     struct Batch {
@@ -64,10 +67,19 @@ public:
         NPortRenormalisation change;
         ModeWorkspace workspace;
         std::vector<Complex> result;
+        // Watched: each record's frequency, and its watched elements as read then as written.
+        std::vector<double> kept_frequencies;
+        std::vector<Complex> kept;
     };
 
-    NPortWork(NPortReader& reader, const NPortConversion& conversion)
-        : reader_(reader), conversion_(conversion) {
+    NPortWork(NPortReader& reader, const NPortConversion& conversion, RecordObserver* observer)
+        : reader_(reader), conversion_(conversion), observer_(observer) {
+        if constexpr (watched) {
+            const std::size_t elements = conversion.ports * conversion.ports;
+            for (const std::size_t element : observer->begin(conversion.ports)) {
+                if (element < elements) watched_.push_back(element);
+            }
+        }
         // Blocks of about this many matrix elements, a few megabytes in flight at most.
         constexpr std::size_t elements_per_block = 16384;
         const std::size_t elements = conversion.ports * conversion.ports;
@@ -97,6 +109,10 @@ public:
         // Sized by the records read, never by the port count alone.
         if (batch.count == 0) return;
         batch.result.resize(c.ports * c.ports);
+        if constexpr (watched) {
+            batch.kept_frequencies.resize(batch.count);
+            batch.kept.resize(batch.count * 2 * watched_.size());
+        }
         for (std::size_t i = 0; i < batch.count; ++i) {
             NPortRecord& record = batch.records[i];
             if (c.per_record) {
@@ -117,6 +133,7 @@ public:
                 batch.broken_at = i;
                 return;
             }
+            if constexpr (watched) keep(batch, i, record);
             apply_format(c.format.pair_from_ri, batch.result);
             write_nport_record(output, pictures, record.frequency_text, c.format,
                                batch.result.data(), c.ports);
@@ -130,21 +147,50 @@ public:
         return true;
     }
 
+    // On the calling thread, once the block is written.
+    void deliver(const Batch& batch) const {
+        if constexpr (watched) {
+            const std::size_t count = watched_.size();
+            const std::size_t end = std::min(batch.count, batch.broken_at);
+            for (std::size_t i = 0; i < end; ++i) {
+                observer_->record(batch.kept_frequencies[i], batch.kept.data() + i * 2 * count);
+            }
+        } else {
+            (void)batch;
+        }
+    }
+
 private:
+    // The record's watched elements, in real/imaginary form, as read and as written.
+    void keep(Batch& batch, std::size_t i, const NPortRecord& record) const {
+        const std::size_t count = watched_.size();
+        Complex* const read = batch.kept.data() + i * 2 * count;
+        for (std::size_t k = 0; k < count; ++k) {
+            read[k] = record.s[watched_[k]];
+            read[count + k] = batch.result[watched_[k]];
+        }
+        batch.kept_frequencies[i] = record.frequency;
+    }
+
     NPortReader& reader_;
     const NPortConversion& conversion_;
+    RecordObserver* observer_;
+    std::vector<std::size_t> watched_;
     std::size_t records_per_block_ = 1;
 };
 
 // Every record, in file order: on the calling thread alone for a small file, then spread over
 // the threads, to the same bytes.
-LoopResult run_nport_loop(NPortWork& work, OutputSlot& output, const LoopThreads& threads) {
+template <bool watched>
+LoopResult run_nport_loop(NPortWork<watched>& work, OutputSlot& output,
+                          const LoopThreads& threads) {
     LoopResult result;
-    NPortWork::Batch batch;
+    typename NPortWork<watched>::Batch batch;
     PictureState pictures;
     while (threads.count <= 1 || result.records < threads.start_after) {
         const bool more = work.fill(batch, result);
         work.convert(batch, output, pictures);
+        work.deliver(batch);
         if (work.broken(batch, result)) return result;
         if (output.failed()) {
             result.end = LoopEnd::write_failed;
@@ -152,7 +198,7 @@ LoopResult run_nport_loop(NPortWork& work, OutputSlot& output, const LoopThreads
         }
         if (!more) return result;
     }
-    Pipeline<NPortWork> pipeline(work, threads);
+    Pipeline<NPortWork<watched>> pipeline(work, threads);
     return pipeline.run(output, result);
 }
 
@@ -221,8 +267,14 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         output.write_line_end();
     }
 
-    NPortWork work(reader, conversion);
-    const LoopResult loop = run_nport_loop(work, output, plan.threads);
+    LoopResult loop;
+    if (plan.observer == nullptr) {
+        NPortWork<false> work(reader, conversion, nullptr);
+        loop = run_nport_loop(work, output, plan.threads);
+    } else {
+        NPortWork<true> work(reader, conversion, plan.observer);
+        loop = run_nport_loop(work, output, plan.threads);
+    }
     report.records = loop.records;
     if (loop.end == LoopEnd::record_broken) return loop.broken;
     if (reader.problem()) return in_input(reader.problem());

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "network/port_renormalise.hpp"
+#include "network/record_observer.hpp"
 #include "run/driver.hpp"
 #include "run/mode_plan.hpp"
 #include "run/loop_threads.hpp"
@@ -22,6 +23,7 @@ struct NPortPlan {
     bool version_2 = false;
     ModeRequest modes;
     LoopThreads threads;  // for the record loop
+    RecordObserver* observer = nullptr;  // handed every record written, where there is one
 };
 
 // Reads the header on from where the reader stands (its read_header done), then every record,

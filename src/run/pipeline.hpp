@@ -9,6 +9,7 @@
 //                                                    // or where a record ends the loop
 //       bool empty(const Batch&) const;
 //       void convert(Batch&, OutputSlot& scratch, PictureState&) const;  // on any thread
+//       void deliver(const Batch&) const;          // once written, to the loop's observer
 //       bool broken(const Batch&, LoopResult&) const;  // after converting: a record that could
 //                                                      // not be, which ends the loop
 //   };
@@ -144,6 +145,7 @@ LoopResult Pipeline<Work>::run(OutputSlot& output, LoopResult result) {
             Block& next = block(written);
             lock.unlock();
             output.write(next.output);
+            work_.deliver(next.batch);
             lock.lock();
             // What is left unwritten would make the file look complete: stop here.
             if (work_.broken(next.batch, result)) return result;

@@ -2,6 +2,7 @@
 // thread or spread over several.
 #pragma once
 
+#include "network/record_observer.hpp"
 #include "network/reference_change.hpp"
 #include "network/renormalise.hpp"
 #include "run/loop_threads.hpp"
@@ -22,6 +23,9 @@ struct RecordConversion {
     // False, writing nothing, for a record whose numbers no two-port line holds.
     bool convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures,
                  BrokenTwoPort& broken) const;
+    // The same, also giving the two-port in real/imaginary form as read and as written.
+    bool convert(const TwoPortText& text, OutputSlot& output, PictureState& pictures,
+                 BrokenTwoPort& broken, TwoPort& read, TwoPort& written) const;
 };
 
 enum class LoopEnd {
@@ -39,8 +43,11 @@ struct LoopResult {
 };
 
 // Converts and writes every two-port the reader gives, in file order; stops at once when the
-// output cannot be written. The bytes written are the same whatever the thread count.
+// output cannot be written. The bytes written are the same whatever the thread count. An
+// observer, where there is one, is handed each record written, in file order, on the calling
+// thread.
 LoopResult run_record_loop(TwoPortReader& reader, const RecordConversion& conversion,
-                           OutputSlot& output, const LoopThreads& threads);
+                           OutputSlot& output, const LoopThreads& threads,
+                           RecordObserver* observer = nullptr);
 
 }  // namespace tavrin

@@ -65,6 +65,10 @@ enum class Cause {
     mixed_mode_noise,        // noise data, which has no mixed-mode form
     mixed_mode_port_impedances,  // port impedance comments in mixed-mode data
     mixed_mode_from_stream,  // mixed-mode data where the output's form must be known first
+    // The picture of --plot.
+    picture_names_input,     // its name is written as an input's name
+    picture_reaches_input,   // it reaches an input file another way
+    picture_is_output,       // it would be the output itself
     // The system.
     read_failed,
     write_failed,
@@ -72,7 +76,7 @@ enum class Cause {
 };
 
 // Which of the run's files a failure is about.
-enum class FileRole { none, forward, reverse, output };
+enum class FileRole { none, forward, reverse, output, picture };
 
 struct Failure {
     Cause cause = Cause::none;

@@ -2,8 +2,8 @@
 // moved into place. Where the process can be ended by a signal (Ctrl+C, a hang-up, a request
 // to terminate, standard output closed), the files named by the live guards are removed
 // first, then the process ends the way it would have without us. Guards may be made and ended
-// on any thread; up to 4 names for each of 64 threads are held at a time (an output and its
-// spool per job).
+// on any thread; up to 4 names for each of 64 threads are held at a time (an output, its
+// spool and its picture per job).
 #pragma once
 
 #include <string>

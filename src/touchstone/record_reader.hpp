@@ -243,6 +243,8 @@ public:
     std::string_view frequency_text() const {
         return (reverse_ != nullptr ? *reverse_ : forward_).frequency_text();
     }
+    // Its value, which both files of a measurement share.
+    double frequency() const { return forward_.last_frequency(); }
     // Where the last forward record's port impedances were given, and what they are.
     long long port_impedances_line() const { return forward_.port_impedances_line(); }
     const PortImpedances& port_impedances() const { return forward_.port_impedances(); }

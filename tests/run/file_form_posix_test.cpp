@@ -78,13 +78,18 @@ TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
     if (test::tool_is_windows_build()) GTEST_SKIP() << "signals are POSIX's";
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         SCOPED_TRACE(signal_number);
-        // A Touchstone 2.0 output has a spool file beside its part file.
+        // A Touchstone 2.0 output has a spool file beside its part file, and --plot a part file
+        // of its picture: with both, three files the signal must take.
         const bool version_2 = signal_number == SIGHUP || signal_number == SIGPIPE;
+        const bool plot = signal_number == SIGTERM || signal_number == SIGPIPE;
         const std::string output = version_2 ? "out.ts" : "out.s1p";
         ScratchDir dir;
         ASSERT_EQ(::mkfifo(dir.file("in.s1p").c_str(), 0600), 0);
         dir.write(output, "keep");
-        const pid_t child = start_tool(dir, {"--to", "75", "in.s1p", output});
+        if (plot) dir.write(output + ".svg", "keep");
+        std::vector<std::string> arguments = {"--to", "75", "in.s1p", output};
+        if (plot) arguments.insert(arguments.begin(), "--plot");
+        const pid_t child = start_tool(dir, arguments);
         ASSERT_GT(child, 0);
         // Not blocking: a run that never opens its input must fail the test, not hang it.
         int feed = -1;
@@ -98,7 +103,7 @@ TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
                   static_cast<ssize_t>(one_port.size()));
         bool part_seen = false;
         for (int wait = 0; wait < 1000 && !part_seen; ++wait) {
-            part_seen = names_in(dir).size() == (version_2 ? 4u : 3u);
+            part_seen = names_in(dir).size() == 3u + (version_2 ? 1u : 0u) + (plot ? 2u : 0u);
             if (!part_seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         EXPECT_TRUE(part_seen) << "no part file appeared";
@@ -108,8 +113,13 @@ TEST(FileFormInterrupted, LeavesNoPartFileAndTheOldOutputUntouched) {
         ::close(feed);
         EXPECT_TRUE(WIFSIGNALED(wait_status) && WTERMSIG(wait_status) == signal_number)
             << "wait status " << wait_status;
-        EXPECT_EQ(names_in(dir), (std::vector<std::string>{"in.s1p", output}));
+        std::vector<std::string> left = {"in.s1p", output};
+        if (plot) left.push_back(output + ".svg");
+        EXPECT_EQ(names_in(dir), left);
         EXPECT_EQ(dir.read(output), "keep");
+        if (plot) {
+            EXPECT_EQ(dir.read(output + ".svg"), "keep");
+        }
     }
 }
 
