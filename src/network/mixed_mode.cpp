@@ -192,4 +192,20 @@ bool renormalise_with_modes(const Complex* s, const ModeChange& m, const NPortRe
     return narrow_renormalised(here, s, elements, result);
 }
 
+void change_modes(const Complex* s, std::size_t ports, const ModeChange& m, ModeWorkspace& w,
+                  Complex* result) {
+    const std::size_t elements = ports * ports;
+    if (w.before.size() < elements) w.before.resize(elements);
+    if (w.after.size() < elements) w.after.resize(elements);
+    WideComplex* here = w.before.data();
+    WideComplex* there = w.after.data();
+    for (std::size_t e = 0; e < elements; ++e) here[e] = widen(s[e]);
+    for (const std::optional<ModeBasis>* basis : {&m.from_modes, &m.to_modes}) {
+        if (!*basis) continue;
+        change_basis(**basis, here, there, w.scratch);
+        std::swap(here, there);
+    }
+    for (std::size_t e = 0; e < elements; ++e) result[e] = narrow(here[e]);
+}
+
 }  // namespace tavrin

@@ -108,4 +108,10 @@ struct ModeWorkspace {
 bool renormalise_with_modes(const Complex* s, const ModeChange& m, const NPortRenormalisation& c,
                             ModeWorkspace& w, Complex* result);
 
+// S (Complex pairs, row by row, ports a side) in the modes that m leads to, without any
+// renormalisation: from the input's modes to its ports, then to the output's modes, each
+// component rounded to double once. What the data as read is beside the data as written.
+void change_modes(const Complex* s, std::size_t ports, const ModeChange& m, ModeWorkspace& w,
+                  Complex* result);
+
 }  // namespace tavrin

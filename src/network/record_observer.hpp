@@ -7,6 +7,7 @@
 #include <span>
 
 #include "network/complex.hpp"
+#include "network/mixed_mode.hpp"
 #include "network/noise.hpp"
 
 namespace tavrin {
@@ -15,13 +16,15 @@ class RecordObserver {
   public:
     virtual ~RecordObserver() = default;
 
-    // Once, before the first record: the port count. Gives the S-matrix elements to hand over,
-    // as row-major indices i * ports + j (S11 is 0), valid until the conversion ends.
-    virtual std::span<const std::size_t> begin(std::size_t ports) = 0;
+    // Once, before the first record: the port count, and for mixed-mode data the modes of the
+    // matrix's rows and columns (null for single-ended data). Gives the S-matrix elements to
+    // hand over, as row-major indices i * ports + j (S11 is 0), valid until the conversion ends.
+    virtual std::span<const std::size_t> begin(std::size_t ports, const ModeOrder* modes) = 0;
 
     // One record: its frequency in the file's unit, and the watched elements in the order
     // begin gave them, in real/imaginary form: first all as read (for the file's own
-    // references), then all again as written (for the new ones).
+    // references, in the modes of what is written), then all again as written (for the new
+    // ones).
     virtual void record(double frequency, const Complex* values) = 0;
 
     // One noise line: its frequency, and the parameters as read and as written.

@@ -40,6 +40,43 @@ std::string parameter_name(std::size_t i, std::size_t j, std::size_t ports) {
     return "S" + row + (ports >= 10 ? "," : "") + column;
 }
 
+// Each mode's letter and number as mixed-mode parameters are named: a pair by its place among
+// the pairs (of its differential mode, in the order's own order), a single-ended port by its
+// own number.
+std::vector<std::pair<char, std::size_t>> mode_labels(const ModeOrder& modes) {
+    std::vector<std::pair<char, std::size_t>> labels;
+    std::vector<const Mode*> pairs;
+    const auto pair_number = [&](const Mode& mode) {
+        for (std::size_t k = 0; k < pairs.size(); ++k) {
+            const Mode& d = *pairs[k];
+            if ((d.positive == mode.positive && d.negative == mode.negative) ||
+                (d.positive == mode.negative && d.negative == mode.positive)) {
+                return k + 1;
+            }
+        }
+        return std::size_t{0};
+    };
+    for (const Mode& mode : modes) {
+        if (mode.kind == ModeKind::differential) pairs.push_back(&mode);
+    }
+    for (const Mode& mode : modes) {
+        switch (mode.kind) {
+            case ModeKind::differential: labels.emplace_back('D', pair_number(mode)); break;
+            case ModeKind::common: labels.emplace_back('C', pair_number(mode)); break;
+            case ModeKind::single_ended: labels.emplace_back('S', mode.positive + 1); break;
+        }
+    }
+    return labels;
+}
+
+std::string mode_parameter_name(const std::vector<std::pair<char, std::size_t>>& labels,
+                                std::size_t i, std::size_t j) {
+    const std::string row = std::to_string(labels[i].second);
+    const std::string column = std::to_string(labels[j].second);
+    const bool wide = row.size() > 1 || column.size() > 1;
+    return std::string("S") + labels[i].first + labels[j].first + row + (wide ? "," : "") + column;
+}
+
 std::string plural(unsigned long long n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
@@ -131,12 +168,16 @@ void draw_title(SvgWriter& svg, const Drawing& d, std::size_t ports) {
                    value_label(d.frequencies.high) + " " + caption.frequency_unit;
     }
     if (d.noise_lines > 0) summary += ", " + plural(d.noise_lines, "noise line");
+    // Of mixed-mode data the first column is the first mode's, not port 1's.
+    const std::string first = caption.modes.empty() ? "port 1" : "the first mode";
     if (ports > most_ports_shown) {
-        summary += "; shown: the reflections and transmissions from port 1 of ports 1 to " +
+        summary += "; shown: the reflections and transmissions from " + first + " of " +
+                   (caption.modes.empty() ? "ports 1 to " : "the first modes, 1 to ") +
                    std::to_string(most_ports_shown);
     } else if (ports > ports_with_every_parameter) {
-        summary += "; shown: the reflections and the transmissions from port 1";
+        summary += "; shown: the reflections and the transmissions from " + first;
     }
+    if (!caption.modes.empty()) summary += "; " + caption.modes;
     svg.text({20.0, 52.0}, summary, {12.0, Anchor::start, "#404040"});
 }
 
@@ -169,7 +210,8 @@ void draw_decibel_panel(SvgWriter& svg, const Drawing& d) {
 void draw_smith_panel(SvgWriter& svg, const Drawing& d,
                       const std::vector<std::size_t>& reflections) {
     svg.text({smith.centre.x, smith.centre.y - smith.radius - 30.0},
-             "Smith chart: reflections, each for its port's reference",
+             d.caption.modes.empty() ? "Smith chart: reflections, each for its port's reference"
+                                     : "Smith chart: reflections, each for its mode's reference",
              {12.0, Anchor::middle, "#000000", true});
     draw_smith_grid(svg, smith);
     const double reach = 1.2 * smith.radius;
@@ -244,16 +286,20 @@ void draw_legend(SvgWriter& svg, const Drawing& d, const std::vector<std::string
 
 }  // namespace
 
-std::span<const std::size_t> ConversionPicture::begin(std::size_t ports) {
+std::span<const std::size_t> ConversionPicture::begin(std::size_t ports, const ModeOrder* modes) {
     ports_ = ports;
     const std::size_t shown = std::min(ports, most_ports_shown);
     watched_.clear();
     names_.clear();
     reflections_.clear();
+    const std::vector<std::pair<char, std::size_t>> labels =
+        modes != nullptr ? mode_labels(*modes) : std::vector<std::pair<char, std::size_t>>();
     const auto watch = [&](std::size_t i, std::size_t j) {
         if (i == j) reflections_.push_back(watched_.size());
         watched_.push_back(i * ports + j);
-        names_.push_back(parameter_name(i, j, ports));
+        names_.push_back(modes != nullptr && modes->size() == ports
+                             ? mode_parameter_name(labels, i, j)
+                             : parameter_name(i, j, ports));
     };
     // The reflections first, which the chart shows too and so take the most distinct
     // colours; then the transmissions from port 1, from port 2...

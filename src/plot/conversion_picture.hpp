@@ -22,6 +22,7 @@ struct PictureCaption {
     std::string references_from;  // what the data was given for: "50 Ω", "port impedances"
     std::string references_to;    // what it was converted to: "75 Ω"
     std::string frequency_unit;   // "GHz"
+    std::string modes;            // mixed-mode data: "pair 1: ports 1,3; pair 2: ports 2,4"
 };
 
 // Files of up to this many ports show every S-parameter; larger ones their reflections and
@@ -33,12 +34,13 @@ inline constexpr std::size_t most_ports_shown = 16;
 
 class ConversionPicture : public RecordObserver {
   public:
-    std::span<const std::size_t> begin(std::size_t ports) override;
+    std::span<const std::size_t> begin(std::size_t ports, const ModeOrder* modes) override;
     void record(double frequency, const Complex* values) override;
     void noise(double frequency, const NoiseParameters& read,
                const NoiseParameters& written) override;
 
-    // The parameters shown, in their order, as "S21" or "S10,1".
+    // The parameters shown, in their order, as "S21" or "S10,1"; of mixed-mode data as "SDD21"
+    // (D or C and the number of the pair, S and the number of a single-ended port).
     const std::vector<std::string>& parameter_names() const { return names_; }
     // The most bins of each trace: two points each, and its ends.
     std::size_t bins_per_trace() const { return capacity_; }

@@ -251,7 +251,9 @@ std::string mixed_mode_success(const RunReport& report, const RunFileNames& name
         text += ": differential " + mode_ohms(modes, ModeKind::differential) + ", common " +
                 mode_ohms(modes, ModeKind::common);
     }
-    return text + ", " + std::string(report.format_name) + "\n";
+    text += ", " + std::string(report.format_name);
+    if (!names.picture.empty()) text += "; picture " + names.picture;
+    return text + "\n";
 }
 
 }  // namespace

@@ -50,6 +50,10 @@ struct NPortConversion {
     bool per_record = false;
     NPortRenormalisation fixed;  // where the references are the file's
     ModeChange modes;
+    // What is watched of it: the modes written (none where single-ended), and the change that
+    // shows the records as read in those modes (none where they are read in them).
+    std::optional<ModeOrder> written_modes;
+    ModeChange shown_as_written;
 };
 
 // The N-port loop's share of the pipeline: blocks of consecutive records, read and parsed on
@@ -70,13 +74,16 @@ public:
         // Watched: each record's frequency, and its watched elements as read then as written.
         std::vector<double> kept_frequencies;
         std::vector<Complex> kept;
+        std::vector<Complex> read_as_written;  // a record as read, in the modes written
     };
 
     NPortWork(NPortReader& reader, const NPortConversion& conversion, RecordObserver* observer)
         : reader_(reader), conversion_(conversion), observer_(observer) {
         if constexpr (watched) {
             const std::size_t elements = conversion.ports * conversion.ports;
-            for (const std::size_t element : observer->begin(conversion.ports)) {
+            const ModeOrder* const modes =
+                conversion.written_modes ? &*conversion.written_modes : nullptr;
+            for (const std::size_t element : observer->begin(conversion.ports, modes)) {
                 if (element < elements) watched_.push_back(element);
             }
         }
@@ -165,8 +172,16 @@ private:
     void keep(Batch& batch, std::size_t i, const NPortRecord& record) const {
         const std::size_t count = watched_.size();
         Complex* const read = batch.kept.data() + i * 2 * count;
+        const ModeChange& shown = conversion_.shown_as_written;
+        const Complex* as_read = record.s.data();
+        if (shown.from_modes || shown.to_modes) {
+            batch.read_as_written.resize(record.s.size());
+            change_modes(record.s.data(), conversion_.ports, shown, batch.workspace,
+                         batch.read_as_written.data());
+            as_read = batch.read_as_written.data();
+        }
         for (std::size_t k = 0; k < count; ++k) {
-            read[k] = record.s[watched_[k]];
+            read[k] = as_read[watched_[k]];
             read[count + k] = batch.result[watched_[k]];
         }
         batch.kept_frequencies[i] = record.frequency;
@@ -248,11 +263,17 @@ Failure convert_nport_file(NPortReader& reader, NPortHeader& header, const NPort
         if (z != z_new.front()) report.z_new_each = z_new;
     }
 
-    NPortConversion conversion{*option.format, ports, waves, z_new, per_record, {}, {}};
+    NPortConversion conversion{*option.format, ports, waves, z_new, per_record, {}, {}, {}, {}};
     if (Failure failure = settle_modes(header, plan.modes, plan.version_2, references, z_new,
                                        conversion.modes, report)) {
         return failure;
     }
+    if (report.output_modes) conversion.written_modes = report.output_modes->order;
+    // Read in other modes than written (or single-ended), the records are shown in the modes
+    // written; read in the very modes written, as they are.
+    const bool same_modes = report.input_modes && report.output_modes &&
+                            report.input_modes->order == report.output_modes->order;
+    if (!same_modes) conversion.shown_as_written = conversion.modes;
     if (!per_record) {
         std::vector<Complex> z_old(ports);
         for (std::size_t i = 0; i < ports; ++i) z_old[i] = {references.values[i], 0.0};

@@ -47,7 +47,7 @@ public:
         // Row-major, as the observer counts them: S11, S12, S21, S22.
         constexpr Complex TwoPort::*elements[4] = {&TwoPort::s11, &TwoPort::s12, &TwoPort::s21,
                                                   &TwoPort::s22};
-        for (const std::size_t element : observer.begin(2)) {
+        for (const std::size_t element : observer.begin(2, nullptr)) {
             if (element < 4 && count_ < 4) watched_[count_++] = elements[element];
         }
     }

@@ -119,6 +119,14 @@ TEST(Plot, EveryKindOfFileGivesAPictureThatRendersAndLeavesTheOutputAsItWas) {
          {"6 values left out"},
          {"nan\"", "nan,", "inf\"", "inf,"}},
         {"no records", "e.s2p", "# GHz S RI R 50\n", {}, {"0 records", "no records"}, {}},
+        // Read single-ended, shown in the modes written beside them.
+        {"mixed-mode data",
+         "m.s4p",
+         network_file(4, 10),
+         {"--to", "42.5", "--mixed-mode", "1,3:2,4"},
+         {">SDD21<", ">SCD12<", "50 \xCE\xA9 per line: D 100 \xCE\xA9, C 25 \xCE\xA9",
+          "42.5 \xCE\xA9 per line: D 85 \xCE\xA9, C 21.25 \xCE\xA9", "pair 1: ports 1,3"},
+         {">S21<"}},
     };
     if (linux_build()) {
         // Any bytes a name may hold come out as XML text.
