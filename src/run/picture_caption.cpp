@@ -47,7 +47,10 @@ std::string with_modes(const std::vector<double>& lines, const ModeOrder& order)
             }
         }
         std::string list;
-        for (const double z : values) list += (list.empty() ? "" : "/") + canonical_number_text(z);
+        for (const double z : values) {
+            if (!list.empty()) list += '/';
+            list += canonical_number_text(z);
+        }
         text += std::string(kind == ModeKind::differential ? " D " : ", C ") + list +
                 std::string(ohms);
     }
@@ -61,8 +64,12 @@ std::string pairs_named(const ModeOrder& order) {
     std::size_t number = 0;
     for (const Mode& mode : order) {
         if (mode.kind != ModeKind::differential) continue;
-        text += (text.empty() ? "pair " : "; pair ") + std::to_string(++number) + ": ports " +
-                std::to_string(mode.positive + 1) + "," + std::to_string(mode.negative + 1);
+        text += text.empty() ? "pair " : "; pair ";
+        text += std::to_string(++number);
+        text += ": ports ";
+        text += std::to_string(mode.positive + 1);
+        text += ',';
+        text += std::to_string(mode.negative + 1);
     }
     return text.empty() ? text : text + " (positive first)";
 }
