@@ -59,8 +59,11 @@ std::string network_file(int ports, int records, const std::string& option = "# 
             for (int j = 0; j < ports; ++j) {
                 const double size = i == j ? 0.2 : 0.6 / (1 + std::abs(i - j));
                 const double angle = 0.01 * r * (1 + i + j);
-                text += " " + std::to_string(size * std::cos(angle)) + " " +
-                        std::to_string(-size * std::sin(angle));
+                // Appended piece by piece: GCC 12 takes " " + std::string for an overlap at -O3.
+                text += ' ';
+                text += std::to_string(size * std::cos(angle));
+                text += ' ';
+                text += std::to_string(-size * std::sin(angle));
             }
             if (ports > 2 || i == ports - 1) text += "\n";
         }
