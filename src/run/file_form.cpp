@@ -186,16 +186,28 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
 }
 
 // Whether an input's header holds '[Mixed-Mode Order]', which decides its output's form before
-// anything is written. Only a regular file can be read once for that and then again; standard
-// input and pipes say no here, and are refused later if they do hold it.
-bool holds_mixed_mode_data(const Job& job) {
-    std::error_code error;
-    if (job.from_stdin || !std::filesystem::is_regular_file(job.input, error)) return false;
-    InputSlot input;
-    if (!input.open(job.input)) return false;
-    NPortReader reader(input, 0);
-    NPortHeader header;
-    return reader.read_header(header) && header.modes_line != 0;
+// anything is written. Only a regular file can be read for that before it is converted: a
+// stream says no here, and is refused later if it does hold mixed-mode data. It is read from
+// what the open input has read ahead, which holds any header but one of more than 64 KiB;
+// such a file is read once more from its start.
+bool holds_mixed_mode_data(InputSlot& input, const Job& job) {
+    if (!input.identity().regular) return false;
+    bool whole = false;
+    InputSlot ahead;
+    ahead.open_memory(input.peek(whole));
+    const auto read = [](InputSlot& from, bool& complete) {
+        NPortReader reader(from, 0);
+        NPortHeader header;
+        const bool found = reader.read_header(header);
+        // The reader stops at the first record: lines after it mean the header ended before.
+        complete = found && !from.at_end();
+        return header.modes_line != 0;
+    };
+    bool complete = false;
+    if (read(ahead, complete)) return true;
+    if (whole || complete || job.from_stdin) return false;
+    InputSlot again;
+    return again.open(job.input) && read(again, complete);
 }
 
 // Mixed-mode data is always written as a Touchstone 2.0 file, whatever the output's name.
@@ -300,8 +312,6 @@ Failure run_job(const Job& given, const FileForm& files, const RunOptions& optio
     if (Failure failure = check_output(given, inputs, files.inputs)) return failure;
     if (Failure failure = check_picture(given, inputs, files.inputs)) return failure;
     Job job = given;
-    // Asked once: the header is read again only here, before the output's form is chosen.
-    job.mixed_mode_input = !files.pairs && !files.single_ended && holds_mixed_mode_data(job);
     const bool plot = !job.picture.empty();
     FileSlots slots;
     InputSlot& input = slots.forward;
@@ -311,6 +321,9 @@ Failure run_job(const Job& given, const FileForm& files, const RunOptions& optio
         failure.system_error = input.error();
         return failure;
     }
+    // Asked once, before the output's form is chosen.
+    job.mixed_mode_input =
+        !files.pairs && !files.single_ended && holds_mixed_mode_data(input, job);
     const bool version_2 = new_references_differ(files.to) ||
                            (!job.to_stdout && names_version_2_file(job.output)) ||
                            writes_mixed_mode(job, files);

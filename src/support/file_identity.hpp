@@ -11,6 +11,7 @@ struct FileIdentity {
     std::uint64_t volume = 0;  // device number, or volume serial number
     std::uint64_t file = 0;    // inode, or file index
     bool known = false;
+    bool regular = false;  // a regular file on a disk: read once, it can be read again
 
     bool same_as(const FileIdentity& other) const {
         return known && other.known && volume == other.volume && file == other.file;

@@ -11,6 +11,7 @@ FileIdentity from_stat(const struct stat& info) {
     identity.volume = static_cast<std::uint64_t>(info.st_dev);
     identity.file = static_cast<std::uint64_t>(info.st_ino);
     identity.known = true;
+    identity.regular = S_ISREG(info.st_mode);
     return identity;
 }
 

@@ -17,6 +17,8 @@ FileIdentity from_handle(HANDLE handle) {
     identity.volume = info.dwVolumeSerialNumber;
     identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     identity.known = true;
+    identity.regular = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     return identity;
 }
 

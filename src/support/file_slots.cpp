@@ -108,6 +108,13 @@ bool InputSlot::fill() {
     return true;
 }
 
+std::string_view InputSlot::peek(bool& whole) {
+    if (begin_ == end_) fill();
+    // A read of a block that came back short met the end of the input.
+    whole = memory_ || end_of_file_ || end_ < capacity_;
+    return {buffer_.get() + begin_, end_ - begin_};
+}
+
 bool InputSlot::at_end() {
     if (begin_ < end_) return false;
     fill();

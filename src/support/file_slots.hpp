@@ -33,6 +33,10 @@ public:
     bool is_open() const { return file_ != nullptr || memory_; }
     // True when no character is left to read.
     bool at_end();
+    // What the next reads will give, as far as the slot has read ahead (a block at most: at the
+    // start of a file, its first 64 KiB), reading that block first where nothing is read
+    // ahead; nothing is taken. whole tells whether it is all there is.
+    std::string_view peek(bool& whole);
     // Replaces line with the next line, terminator dropped; false when nothing was left.
     bool read_line(std::string& line);
     // True once a read failed for a reason other than the end of the file.

@@ -349,5 +349,20 @@ TEST(MixedModeFiles, TwoPortRecordsOverTwoLinesReadAsOnOne) {
     EXPECT_NE(written.find("\r\n2 -0.600000000 -0.100000000 "), std::string::npos) << written;
 }
 
+// Mixed-mode data is written as such whatever the output's name: known from the header before
+// the output is opened, also where the header runs past the first block read ahead.
+TEST(MixedModeFiles, AreKnownByTheirHeaderHoweverLong) {
+    ScratchDir dir;
+    dir.write("se.s4p", two_lines);
+    ASSERT_EQ(run_tool(dir, {"--to", "50", "--mixed-mode", "1,3:2,4", "se.s4p", "ch.ts"}).status, 0);
+    const std::string mixed = dir.read("ch.ts");
+    const std::string comments(100000, '!');  // one comment line of 100 kB
+    dir.write("long.ts", "! " + comments + "\n" + mixed);
+    for (const char* input : {"ch.ts", "long.ts"}) {
+        ASSERT_EQ(run_tool(dir, {"--to", "50", input, "again.s4p"}).status, 0) << input;
+        EXPECT_EQ(dir.read("again.s4p"), mixed) << input;
+    }
+}
+
 }  // namespace
 }  // namespace tavrin
