@@ -185,6 +185,15 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     return report.failure;
 }
 
+bool may_name_mixed_mode(std::string_view text) {
+    for (std::size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at)) {
+        ++at;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        if (at < text.size() && (text[at] == 'M' || text[at] == 'm')) return true;
+    }
+    return false;
+}
+
 // Whether an input's header holds '[Mixed-Mode Order]', which decides its output's form before
 // anything is written. Only a regular file can be read for that before it is converted: a
 // stream says no here, and is refused later if it does hold mixed-mode data. It is read from
@@ -193,8 +202,12 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
 bool holds_mixed_mode_data(InputSlot& input, const Job& job) {
     if (!input.identity().regular) return false;
     bool whole = false;
+    const std::string_view block = input.peek(whole);
+    // A whole file without a '[' before an M (of '[Mixed-Mode Order]', in any case, blanks
+    // or tabs between) cannot hold the keyword: most files are told so without being parsed.
+    if (whole && !may_name_mixed_mode(block)) return false;
     InputSlot ahead;
-    ahead.open_memory(input.peek(whole));
+    ahead.open_memory(block);
     const auto read = [](InputSlot& from, bool& complete) {
         NPortReader reader(from, 0);
         NPortHeader header;
