@@ -143,15 +143,9 @@ void SvgWriter::clip_rectangle(std::string_view id, double x, double y, double w
                                double height) {
     buffer_ += "<defs><clipPath id=\"";
     buffer_ += xml_escaped(id);
-    buffer_ += "\"><rect x=\"";
-    number(x);
-    buffer_ += "\" y=\"";
-    number(y);
-    buffer_ += "\" width=\"";
-    number(width);
-    buffer_ += "\" height=\"";
-    number(height);
-    buffer_ += "\"/></clipPath></defs>\n";
+    buffer_ += "\"><rect";
+    box_attributes(x, y, width, height);
+    buffer_ += "/></clipPath></defs>\n";
     flush();
 }
 
@@ -169,6 +163,18 @@ void SvgWriter::begin_group(std::string_view clip_id) {
 void SvgWriter::end_group() {
     buffer_ += "</g>\n";
     flush();
+}
+
+void SvgWriter::box_attributes(double x, double y, double width, double height) {
+    buffer_ += " x=\"";
+    number(x);
+    buffer_ += "\" y=\"";
+    number(y);
+    buffer_ += "\" width=\"";
+    number(width);
+    buffer_ += "\" height=\"";
+    number(height);
+    buffer_ += '"';
 }
 
 void SvgWriter::stroke_attributes(const Stroke& stroke) {
@@ -201,15 +207,9 @@ void SvgWriter::line(Point from, Point to, const Stroke& stroke) {
 
 void SvgWriter::rectangle(double x, double y, double width, double height, std::string_view fill,
                           const Stroke& stroke) {
-    buffer_ += "<rect x=\"";
-    number(x);
-    buffer_ += "\" y=\"";
-    number(y);
-    buffer_ += "\" width=\"";
-    number(width);
-    buffer_ += "\" height=\"";
-    number(height);
-    buffer_ += "\" fill=\"";
+    buffer_ += "<rect";
+    box_attributes(x, y, width, height);
+    buffer_ += " fill=\"";
     buffer_ += xml_escaped(fill);
     buffer_ += '"';
     stroke_attributes(stroke);

@@ -72,6 +72,7 @@ class SvgWriter {
     void finish();
 
   private:
+    void box_attributes(double x, double y, double width, double height);
     void stroke_attributes(const Stroke& stroke);
     void number(double value) { append_number(buffer_, value); }
     void flush();
