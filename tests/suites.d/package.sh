@@ -63,7 +63,7 @@ status=0
 printed=$("$installed" --help </dev/null 2>/dev/null) || status=$?
 expect_equal "--help status" "$status" 0
 expect_equal "--help first line" "$(printf '%s\n' "$printed" | head -n 1)" \
-  "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE"
+  "Usage: tavrin [OPTION...] --to IMPEDANCE INPUT OUTPUT"
 check_conversion installed "$installed"
 # The file form from the package: a two-port gives the four-argument form's bytes, and a
 # one-port file (a matched 50-ohm load seen from 75 ohms reflects -0.2) is converted.
@@ -121,7 +121,7 @@ status=0
 printed=$(run_arm64 "$arm64_tavrin" --help </dev/null 2>/dev/null) || status=$?
 expect_equal "arm64 --help status" "$status" 0
 expect_equal "arm64 --help first line" "$(printf '%s\n' "$printed" | head -n 1)" \
-  "Usage: tavrin FORWARD REVERSE OUTPUT IMPEDANCE"
+  "Usage: tavrin [OPTION...] --to IMPEDANCE INPUT OUTPUT"
 check_conversion arm64 run_arm64 "$arm64_tavrin"
 
 echo "-- $(basename "$zip")"
