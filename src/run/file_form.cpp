@@ -185,6 +185,8 @@ Failure convert_two_port(const Job& job, const FileForm& files, const RunOptions
     return report.failure;
 }
 
+// Whether a text has a '[' before an M (of '[Mixed-Mode Order]', in any case, blanks or tabs
+// between): without one it cannot hold the keyword.
 bool may_name_mixed_mode(std::string_view text) {
     for (std::size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at)) {
         ++at;
@@ -203,8 +205,7 @@ bool holds_mixed_mode_data(InputSlot& input, const Job& job) {
     if (!input.identity().regular) return false;
     bool whole = false;
     const std::string_view block = input.peek(whole);
-    // A whole file without a '[' before an M (of '[Mixed-Mode Order]', in any case, blanks
-    // or tabs between) cannot hold the keyword: most files are told so without being parsed.
+    // Most files are told so without being parsed.
     if (whole && !may_name_mixed_mode(block)) return false;
     InputSlot ahead;
     ahead.open_memory(block);

@@ -89,4 +89,17 @@ double pop_number(std::string_view& text) {
     return value;
 }
 
+// Blank by blank (memchr), not character by character.
+bool holds_four_tokens(std::string_view text) {
+    int count = 0;
+    std::size_t i = text.find_first_not_of(' ');
+    while (i != std::string_view::npos) {
+        if (++count > 4) return false;
+        const std::size_t blank = text.find(' ', i);
+        if (blank == std::string_view::npos) break;
+        i = text.find_first_not_of(' ', blank);
+    }
+    return count == 4;
+}
+
 }  // namespace tavrin

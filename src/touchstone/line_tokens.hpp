@@ -14,4 +14,9 @@ void clean_line(std::string& line);
 // blank and the blanks after it are removed from text.
 double pop_number(std::string_view& text);
 
+// Whether a cleaned text holds exactly four blank-separated tokens, as the second line of a
+// two-port record written over two lines does; given up at the fifth, since it is asked of
+// every record.
+bool holds_four_tokens(std::string_view text);
+
 }  // namespace tavrin

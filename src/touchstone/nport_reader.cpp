@@ -93,14 +93,6 @@ long long append_numbers(std::string_view text, std::vector<double>& numbers,
     }
 }
 
-std::size_t token_count(std::string_view cleaned) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < cleaned.size(); ++i) {
-        if (cleaned[i] != ' ' && (i == 0 || cleaned[i - 1] == ' ')) ++count;
-    }
-    return count;
-}
-
 constexpr std::string_view ports_elsewhere = "the file name or --ports";
 
 }  // namespace
@@ -481,7 +473,7 @@ bool NPortReader::read_record(NPortRecord& record) {
             // S11 and S21 alone are a symmetrical device, unless S12 and S22 follow on a line of
             // exactly their four numbers, as some exporters write each record.
             if (numbers_taken_ == 4 && next_line() && !is_keyword_line(line_) &&
-                token_count(line_) == 4) {
+                holds_four_tokens(line_)) {
                 has_line_ = false;
                 rest = line_;
                 continue;

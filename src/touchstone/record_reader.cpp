@@ -42,20 +42,6 @@ int count_tokens(std::string_view text) {
     return count;
 }
 
-// Whether a cleaned text holds exactly four tokens, looked for blank by blank (memchr) and
-// given up at the fifth: asked of every record, which mostly holds eight.
-bool holds_four_tokens(std::string_view text) {
-    int count = 0;
-    std::size_t i = text.find_first_not_of(' ');
-    while (i != std::string_view::npos) {
-        if (++count > 4) return false;
-        const std::size_t blank = text.find(' ', i);
-        if (blank == std::string_view::npos) break;
-        i = text.find_first_not_of(' ', blank);
-    }
-    return count == 4;
-}
-
 }  // namespace
 
 bool RecordReader::read_ahead() {
